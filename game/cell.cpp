@@ -1,0 +1,48 @@
+#include "game/cell.h"
+
+#include <new>
+
+#include "play/effects.h"
+#include "runtime/text.h"
+#include "shell/state.h"
+
+std::string IdentityKey(const void* record) {
+  return DecimalText(static_cast<int64_t>(reinterpret_cast<uintptr_t>(record)));
+}
+
+CellStyle* CreateCellStyle(uint8_t tag) {
+  CellStyle* style = new (std::nothrow) CellStyle{};
+  if (!style) return nullptr;
+  MapAddOrFind(CellStyleRegistry, IdentityKey(style)) = style;
+  style->tag = tag;
+  return style;
+}
+
+void SetCellKind(CellStyle* style, int32_t kind) {
+  style->kind = kind;
+  style->spriteKey = DecimalText(kind);
+}
+
+CellStyle* CopyCellStyle(const CellStyle* source) {
+  CellStyle* copy = CreateCellStyle(0);
+  if (!copy) return nullptr;
+  *copy = *source;
+  copy->effect = nullptr;
+  if (source->effect) {
+    // The copy carries on the same effect, independently of the original.
+    EffectRecord& record = ListAppend(EffectList);
+    record = *source->effect;
+    copy->effect = &record;
+  }
+  return copy;
+}
+
+bool DestroyCellStyle(CellStyle* style) {
+  if (!style || !MapFind(CellStyleRegistry, IdentityKey(style))) return false;
+  DetachEffect(style);
+  MapRemove(CellStyleRegistry, IdentityKey(style));
+  delete style;
+  return true;
+}
+
+void DetachEffect(CellStyle* style) { RemoveEffect(style->effect); }

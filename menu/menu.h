@@ -1,0 +1,33 @@
+// The three menus, their items and handlers, navigation and the scale option.
+#pragma once
+#include <cstdint>
+
+#include "runtime/containers.h"
+
+struct TextLabel;
+
+using MenuHandler = void (*)(int32_t keyCode);
+
+struct MenuItem {
+  TextLabel* label;
+  MenuHandler handler;  // null: the entry cannot be activated
+};
+
+struct MenuState {
+  OrderedList<MenuItem*> entries;  // the menu shown; current = selected entry
+  KeyedMap<MenuItem> items;
+  int64_t MenuNextInputTime;
+  MenuHandler BackHandler;
+};
+
+extern MenuState menuState;
+
+void InitMenuState();  // zeroed, with an empty entry list and item map
+void BuildMenus();
+void ShowMainMenu(int32_t keyCode);
+void ShowNewGameMenu(int32_t keyCode);
+void ShowOptionsMenu(int32_t keyCode);
+void ResumeGame(int32_t keyCode);
+void QuitProgram(int32_t keyCode);
+void ChangeScale(int32_t keyCode);
+int64_t MenuLogic();

@@ -1,0 +1,3 @@
+#include "play/keys.h"
+
+KeyBindingTable keyBindingTable;

@@ -1,0 +1,5 @@
+#include "render/glyphs.h"
+
+static bool glyphsLoaded = false;
+
+void ZeroGlyphState() { glyphsLoaded = false; }

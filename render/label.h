@@ -1,0 +1,39 @@
+// Text labels: registered on-screen texts, rendered into sprites by the font.
+#pragma once
+#include <cstdint>
+#include <string>
+
+struct EffectRecord;
+struct X16FILE;
+
+constexpr uint8_t AlignRight = 2;
+constexpr uint8_t AlignLeft = 4;
+constexpr uint8_t AlignBottom = 8;
+constexpr uint8_t AlignTop = 16;
+
+constexpr uint8_t GameLabelLayer = 1;
+constexpr uint8_t MenuLabelLayer = 2;
+
+struct TextLabel {
+  std::string text;
+  uint32_t colour;  // only red, green and blue are used
+  uint8_t align;
+  uint8_t alpha;  // 0 hides the label
+  float sizeX;    // pixels per glyph unit at display scale 1
+  float sizeY;
+  int sprite;
+  int16_t spriteWidth;
+  int16_t spriteHeight;
+  int16_t x;  // position in screen cells
+  int16_t y;
+  EffectRecord* effect;
+  uint8_t layer;
+};
+
+TextLabel* CreateTextLabel(uint8_t layer);
+void RefreshTextLabel(TextLabel* label, const std::string& text, float sizeX, float sizeY,
+                      uint32_t colour);
+bool DestroyTextLabel(TextLabel* label);
+
+int RasteriseGlyph(const X16FILE& glyph, float scaleX, float scaleY, int32_t colour);
+int RenderTextImage(const std::string& text, float scaleX, float scaleY, int32_t colour);

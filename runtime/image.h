@@ -1,0 +1,25 @@
+// 32-bit RGBA images in memory: the canvas for block sprites, glyphs and text
+// before they become sprites.
+#pragma once
+#include <cstdint>
+
+// background −1 (0xFFFFFFFF): all channels 0; any other colour (red in the
+// low byte) fills the image at alpha 255. Returns 0 on failure.
+int NewImage(int width, int height, uint32_t background);
+bool ImageDims(int image, int& width, int& height);  // false, 0 × 0 for an invalid image
+bool BeginImagePixels(int image);
+void PutImageAt(int source, int x, int y);  // source-over, onto the image begun
+void EndImagePixels();
+void ScaleImageTo(int image, int width, int height, int mode);  // 0 smooth, 1 nearest
+void DisposeImage(int image);
+
+// Straight (not premultiplied) RGBA of one pixel, red in the low byte; 0 outside.
+uint32_t ImagePixel(int image, int x, int y);
+
+// Sprite of the image's size; the image is drawn into it at (0, 0) with the
+// given alpha. transparentStart true makes an alpha sprite.
+int ImageToSprite(int image, bool transparentStart, uint8_t alpha);
+
+// For the other runtime services only: the image's pixels as premultiplied
+// 0xAARRGGBB words, rows `stride` bytes apart. False for an invalid image.
+bool ImageRawPixels(int image, const uint32_t*& pixels, int& width, int& height, int& stride);

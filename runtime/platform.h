@@ -1,0 +1,13 @@
+// Bringing the platform layer up and down. Everything above runtime/ reaches
+// the window system only through the procedures of the runtime headers.
+#pragma once
+
+// Starts the window system (video, events, timers). Unless the user named a
+// video driver in SDL_VIDEODRIVER, only drivers that put a window on a real
+// display are accepted, so a headless machine fails here instead of running
+// invisibly. False on failure; nothing is left started.
+bool StartPlatform();
+
+// Releases everything StartPlatform and the other services still hold:
+// sprites, screen, windows, timers, keyboard. Safe to call more than once.
+void StopPlatform();

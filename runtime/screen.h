@@ -1,0 +1,39 @@
+// The accelerated screen inside the game window, and sprites: textures with
+// a displayed size, a rotation and a per-draw alpha.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+int StartSpriteService();  // nonzero on success; called before every screen opens
+
+// Opens a screen covering width × height of the window's client area at
+// (x, y). The game passes (handle, 0, 0, width, height, 0, 0, 0, 0).
+int OpenGlScreen(void* nativeWindow, int x, int y, int width, int height, int stretch,
+                 int rightOffset, int bottomOffset, int flipMode);
+void CloseGlScreen();  // frees every sprite; sprite numbers become invalid
+void SetFlipRateLimit(int fps);  // 0: none
+void ClearFrame(uint32_t rgba);  // red in the low byte
+void PresentFrame();
+
+int NewSprite(int width, int height, bool alphaMode);  // 0 on failure
+bool SpriteExists(int sprite);
+void DeleteSprite(int sprite);
+
+// Drawing into a sprite's pixels. A plain sprite turns exact black into holes
+// and everything else opaque when the drawing ends; an alpha sprite keeps the
+// alpha that was drawn.
+bool BeginSpritePixels(int sprite);
+void BlendImageInto(int image, int x, int y, uint8_t alpha);
+void EndSpritePixels();
+
+void SetSpriteSize(int sprite, int width, int height);  // −1 keeps the texture's own side
+void SetSpriteAngle(int sprite, float degrees, int relative);  // clockwise on screen
+void DrawSpriteBlended(int sprite, int x, int y, uint8_t alpha);
+// Every pixel takes the colour's red, green and blue; alpha = texel alpha ×
+// alpha ÷ 255. A colour of −1 (0xFFFFFFFF) is a plain blended draw.
+void DrawSpriteTinted(int sprite, int x, int y, uint8_t alpha, uint32_t colour);
+
+// For tests: the pixels of the frame most recently presented, as 0xAARRGGBB
+// rows of width pixels. Only kept while capture is on.
+void CaptureFrames(bool on);
+bool LastFramePixels(std::vector<uint32_t>& pixels, int& width, int& height);

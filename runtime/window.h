@@ -1,0 +1,40 @@
+// Windows, events, the window timer, the alert box and desktop enumeration.
+#pragma once
+#include <cstdint>
+#include <string>
+
+constexpr int CloseWindowEvent = 13116;  // queued when the user closes a window
+constexpr int AnyWindow = -1;            // OpenAppWindow: pick a free number
+
+// OpenAppWindow flags.
+constexpr uint32_t WindowCentred = 1;    // centred on the desktop, x and y ignored
+constexpr uint32_t WindowTitleBar = 2;   // title bar with system menu and close box
+constexpr uint32_t WindowHidden = 4;     // created hidden, shown by RevealWindow
+constexpr uint32_t WindowResizable = 8;  // the game never sets this
+
+// width × height is the client area, exactly. Returns the window number, 0 on
+// failure.
+int OpenAppWindow(int number, int x, int y, int width, int height, const std::string& title,
+                  uint32_t flags);
+void* GetNativeWindow(int number);  // null for a number that is not open
+void RevealWindow(int number);
+void SetTitleText(int number, const std::string& text);
+std::string GetTitleText(int number);  // for tests; empty for a number not open
+void CloseAppWindow(int number);
+
+// Waits up to timeout ms (−1: forever) for one event, runs due timer
+// callbacks, and returns an event code, CloseWindowEvent for a close request
+// (the window stays open), or 0 when nothing arrived in time.
+int WaitEvent(int timeout);
+
+// The window timer. The callback runs inside WaitEvent on the one thread, as
+// a window system runs timer callbacks while dispatching messages.
+using TimerCallback = void (*)(void* window, uint32_t message, uintptr_t timerId, uint32_t time);
+bool SetTimer(void* window, uintptr_t timerId, uint32_t periodMs, TimerCallback callback);
+void KillTimer(void* window, uintptr_t timerId);
+
+// A modal box with an OK button. False when it could not be shown.
+bool ShowAlert(const std::string& title, const std::string& text);
+
+int CountDesktops();                // attached displays, primary first; 0 on failure
+int GetDesktopWidth(int index);     // 0 for an index outside 0 to count − 1

@@ -1,0 +1,5 @@
+#include "shell/display.h"
+
+ScreenState screenState;
+
+void ZeroScreenState() { screenState = ScreenState{}; }

@@ -1,0 +1,5 @@
+#include "shell/tick.h"
+
+TickState tickState;
+
+void ZeroTickState() { tickState = TickState{}; }

@@ -1,0 +1,19 @@
+// The tick: the one procedure that advances the program, at most every 16 ms.
+#pragma once
+#include <cstdint>
+
+struct TickState {
+  int64_t nextTickTime;
+  int32_t ticksCounted;
+  int64_t logicMs;
+  int64_t videoMs;
+  int64_t nextTitleTime;
+};
+
+extern TickState tickState;
+
+constexpr int64_t TickPeriod = 16;
+constexpr int64_t TitleInterval = 1000;
+
+void Tick(void* window, uint32_t message, uintptr_t timerId, uint32_t time);
+void ZeroTickState();
