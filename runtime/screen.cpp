@@ -26,7 +26,7 @@ struct Sprite {
 static SDL_Renderer* renderer = nullptr;
 static SDL_Window* screenWindow = nullptr;
 static std::map<int, Sprite> sprites;
-static int nextSpriteNumber = 1;
+static int nextSpriteNumber = 1;  // numbers are not reused while a screen stays open
 static int drawingSprite = 0;  // the sprite between BeginSpritePixels and EndSpritePixels
 static int flipRateLimit = 0;
 static uint64_t lastPresentTicks = 0;
@@ -79,6 +79,8 @@ void CloseGlScreen() {
   for (auto& [number, s] : sprites) FreeTextures(s);
   sprites.clear();
   drawingSprite = 0;
+  // Every number is free again; a screen's sprites are numbered from 1.
+  nextSpriteNumber = 1;
   if (renderer) SDL_DestroyRenderer(renderer);
   renderer = nullptr;
   screenWindow = nullptr;
