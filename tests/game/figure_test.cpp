@@ -329,3 +329,41 @@ TEST(FigureColour, NudgeRespectsTheChanceAndEmptyPositions) {
   EXPECT_LT(rate, 4.0 / 101.0 * 1.2) << "nudged " << changed << " of " << trials;
   DestroyFigure(square);
 }
+
+TEST(CellLifetime, RegistryDecidesWhatCanBeDestroyed) {
+  ZeroGlobalState();
+  CellStyle* cell = CreateCellStyle(GameCellTag);
+  ASSERT_NE(cell, nullptr);
+  EXPECT_EQ(MapCount(CellStyleRegistry), 1u);
+  EXPECT_EQ(cell->kind, 0);
+  EXPECT_EQ(cell->spriteKey, "") << "no key until a kind is set";
+  const struct {
+    int32_t kind;
+    const char* key;
+  } kinds[] = {{3, "3"}, {0xFFFFFF, "16777215"}, {-7, "-7"}, {0, "0"}};
+  for (const auto& k : kinds) {
+    SetCellKind(cell, k.kind);
+    EXPECT_EQ(cell->kind, k.kind);
+    EXPECT_EQ(cell->spriteKey, k.key);
+  }
+  EXPECT_FALSE(DestroyCellStyle(&Kind3Alpha255)) << "fixed styles are not registered";
+  EXPECT_EQ(Kind3Alpha255.kind, 3);
+  EXPECT_FALSE(DestroyCellStyle(nullptr));
+  EXPECT_EQ(CopyCellStyle(nullptr), nullptr);
+  SetCellKind(nullptr, 5);
+  DetachEffect(nullptr);
+
+  SetCellKind(cell, Rgb(31, 63, 95));
+  cell->alpha = 77;
+  CellStyle* copy = CopyCellStyle(cell);
+  ASSERT_NE(copy, nullptr);
+  EXPECT_EQ(copy->kind, cell->kind);
+  EXPECT_EQ(copy->spriteKey, cell->spriteKey);
+  EXPECT_EQ(copy->alpha, 77);
+  EXPECT_EQ(copy->tag, GameCellTag);
+  EXPECT_EQ(MapCount(CellStyleRegistry), 2u);
+  EXPECT_TRUE(DestroyCellStyle(cell));
+  EXPECT_EQ(MapCount(CellStyleRegistry), 1u);
+  EXPECT_TRUE(DestroyCellStyle(copy));
+  EXPECT_EQ(MapCount(CellStyleRegistry), 0u);
+}
