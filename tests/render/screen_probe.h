@@ -175,7 +175,7 @@ inline std::vector<std::string> CellMap(const Frame& frame, const std::vector<Le
 inline std::string MapText(const std::vector<std::string>& rows) {
   std::string text;
   for (size_t y = 0; y < rows.size(); ++y) {
-    char prefix[8];
+    char prefix[24];
     std::snprintf(prefix, sizeof prefix, "%2zu ", y);
     text += prefix + rows[y] + "\n";
   }

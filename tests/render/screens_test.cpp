@@ -307,7 +307,9 @@ class MenuScreen : public ScreenCells {
 
   static void Select(MenuItem* item) {
     for (MenuItem*& entry : menuState.entries.items) {
-      if (entry == item) ASSERT_TRUE(ListSeek(menuState.entries, &entry));
+      if (entry == item) {
+        ASSERT_TRUE(ListSeek(menuState.entries, &entry));
+      }
     }
   }
 
