@@ -180,6 +180,18 @@ TEST_F(GameScreen, FigureCellsOutsideTheFieldAreNotPainted) {
   EXPECT_EQ(cells[15].substr(22, 4), "ecIO") << "row 15 from column 22:\n" << probe::MapText(cells);
   EXPECT_EQ(cells[16].substr(22, 4), "eeIO") << "the stem is in column 10: not shown";
 
+  // Far beyond the right edge and below the bottom, where no frame covers.
+  player.current->x = 14;
+  DrawGameScreen();
+  cells = Cells();
+  EXPECT_EQ(cells[15].substr(22, 10), "eeIO......") << "columns 28 to 30 stay empty";
+  player.current->x = 0;
+  player.current->y = 24;  // rows 24 and 25: screen rows 29 and 30
+  DrawGameScreen();
+  cells = Cells();
+  EXPECT_EQ(cells[29].substr(12, 4), "O...") << "below the field:\n" << probe::MapText(cells);
+  EXPECT_EQ(cells[30].substr(12, 4), "O...");
+
   DestroyFigure(player.current);
   player.current = CreateFigure(4, static_cast<int32_t>(falling));
   player.current->x = 0;
