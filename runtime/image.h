@@ -15,6 +15,9 @@ void DisposeImage(int image);
 
 // Straight (not premultiplied) RGBA of one pixel, red in the low byte; 0 outside.
 uint32_t ImagePixel(int image, int x, int y);
+// Sets one pixel to a straight RGBA colour (stored premultiplied, each channel
+// c × alpha ÷ 255 rounded). False outside the image or for an invalid image.
+bool SetImagePixel(int image, int x, int y, uint32_t rgba);
 
 // Sprite of the image's size; the image is drawn into it at (0, 0) with the
 // given alpha. transparentStart true makes an alpha sprite.
@@ -23,3 +26,7 @@ int ImageToSprite(int image, bool transparentStart, uint8_t alpha);
 // For the other runtime services only: the image's pixels as premultiplied
 // 0xAARRGGBB words, rows `stride` bytes apart. False for an invalid image.
 bool ImageRawPixels(int image, const uint32_t*& pixels, int& width, int& height, int& stride);
+
+// Writes the image as a PNG file (for tools and test output; the game itself
+// writes no files). False for an invalid image or a failed write.
+bool SaveImagePng(int image, const char* path);

@@ -20,6 +20,8 @@ void* GetNativeWindow(int number);  // null for a number that is not open
 void RevealWindow(int number);
 void SetTitleText(int number, const std::string& text);
 std::string GetTitleText(int number);  // for tests; empty for a number not open
+// For tests: the window's id on the X server, 0 when it is not open or not on X11.
+uint64_t X11WindowId(int number);
 void CloseAppWindow(int number);
 
 // Waits up to timeout ms (−1: forever) for one event, runs due timer

@@ -7,6 +7,7 @@
 
 #include "menu/menu.h"
 #include "play/keys.h"
+#include "render/label.h"
 #include "runtime/keyboard.h"
 #include "shell/state.h"
 

@@ -1,0 +1,51 @@
+#include "runtime/platform.h"
+
+#include <SDL.h>
+
+#include <cstring>
+
+#include "runtime/screen.h"
+#include "runtime/service_links.h"
+
+static bool platformStarted = false;
+
+// Drivers that put a window on a real display. Anything else (offscreen,
+// dummy, a bare framebuffer) would run the game where nobody can see it.
+static bool ShowsRealWindows(const char* driver) {
+  return driver && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0);
+}
+
+bool StartPlatform() {
+  if (platformStarted) return true;
+
+  // A close request must reach the game once, as a window event; SDL would
+  // otherwise add a quit event of its own when the last window is closed.
+  SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+  // The tick paces frames; presenting must never wait for the retrace.
+  SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
+
+  if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
+    SDL_Quit();  // whatever part of the start succeeded
+    return false;
+  }
+
+  const char* named = SDL_getenv("SDL_VIDEODRIVER");
+  bool userChose = named && named[0] != '\0';
+  if (!userChose && !ShowsRealWindows(SDL_GetCurrentVideoDriver())) {
+    SDL_Quit();
+    return false;
+  }
+  platformStarted = true;
+  return true;
+}
+
+void StopPlatform() {
+  // The renderer goes before the windows it draws into.
+  CloseGlScreen();
+  CloseAllAppWindows();
+  ResetKeyboardService();
+  if (platformStarted) {
+    SDL_Quit();
+    platformStarted = false;
+  }
+}

@@ -1,0 +1,16 @@
+// What the runtime services ask of each other. Nothing outside runtime/
+// includes this header.
+#pragma once
+
+struct SDL_Window;
+
+// window.cpp
+bool IsAppWindowHandle(const void* handle);  // one of the windows OpenAppWindow made
+bool GameWindowHasFocus();                   // keyboard focus is on the game window
+void CloseAllAppWindows();                   // with their timers and queued events
+
+// screen.cpp
+SDL_Window* ScreenWindow();  // the window carrying the open screen; null when none
+
+// keyboard.cpp
+void ResetKeyboardService();  // device and use count back to none, snapshot cleared

@@ -1,0 +1,403 @@
+// Retained-path vector drawing onto an image, over one Cairo context.
+//
+// Cairo already has the model the callers rely on: pixel column i spans
+// coordinates i to i + 1, transform operations are prepended to the current
+// matrix, path elements are stored in device space as they are added (so a
+// later transform does not move them, and the current point follows), and
+// the path is not part of the saved state. What Cairo lacks is filled in
+// here: separate line and dash caps, angles of elliptical arcs measured
+// on the ellipse itself, and rejection of arguments that would put the
+// context into a permanent error state.
+#include "runtime/vector.h"
+
+#include <cairo.h>
+
+#include <cmath>
+#include <vector>
+
+#include "runtime/image_internal.h"
+
+static cairo_t* canvas = nullptr;
+static double canvasWidth = 0;
+static double canvasHeight = 0;
+static int savedStates = 0;  // PushState depth, so PopState never underflows
+
+static constexpr double Pi = 3.14159265358979323846;
+
+static bool Finite(double a) { return std::isfinite(a); }
+static bool Finite(double a, double b) { return std::isfinite(a) && std::isfinite(b); }
+
+int CanvasForImage(int image, int unit) {
+  if (unit != 1 || !ImageSurface(image)) return 0;
+  // The image number itself names the drawing target: there is nothing to
+  // hold between this call and BeginVector.
+  return image;
+}
+
+int BeginVector(int target) {
+  EndVector();  // one output at a time
+  cairo_surface_t* surface = ImageSurface(target);
+  if (!surface) return 0;
+  cairo_t* cr = cairo_create(surface);
+  if (cairo_status(cr) != CAIRO_STATUS_SUCCESS) {
+    cairo_destroy(cr);
+    return 0;
+  }
+  cairo_set_antialias(cr, CAIRO_ANTIALIAS_GOOD);
+  cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+  cairo_set_source_rgba(cr, 0, 0, 0, 1);
+  cairo_set_line_width(cr, 1.0);
+  cairo_move_to(cr, 0, 0);
+  canvas = cr;
+  canvasWidth = cairo_image_surface_get_width(surface);
+  canvasHeight = cairo_image_surface_get_height(surface);
+  savedStates = 0;
+  return 1;
+}
+
+double CanvasWidth() { return canvas ? canvasWidth : 0; }
+double CanvasHeight() { return canvas ? canvasHeight : 0; }
+
+// Applies `m` before the current transform. A transform that cannot be
+// inverted would leave Cairo's context unusable for good, so it is refused.
+static void PrependTransform(const cairo_matrix_t& m) {
+  if (!canvas) return;
+  cairo_matrix_t current, combined, check;
+  cairo_get_matrix(canvas, &current);
+  cairo_matrix_multiply(&combined, &m, &current);
+  check = combined;
+  if (cairo_matrix_invert(&check) != CAIRO_STATUS_SUCCESS) return;
+  if (!Finite(combined.xx, combined.yx) || !Finite(combined.xy, combined.yy) ||
+      !Finite(combined.x0, combined.y0))
+    return;
+  cairo_set_matrix(canvas, &combined);
+}
+
+void ScaleAxes(double sx, double sy) {
+  cairo_matrix_t m;
+  cairo_matrix_init_scale(&m, sx, sy);
+  PrependTransform(m);
+}
+
+void ShiftOrigin(double dx, double dy) {
+  cairo_matrix_t m;
+  cairo_matrix_init_translate(&m, dx, dy);
+  PrependTransform(m);
+}
+
+void TurnAbout(double x, double y, double degrees) {
+  // With y growing downwards, Cairo's positive rotation is clockwise on
+  // screen.
+  cairo_matrix_t toOrigin, turn, back, partial, m;
+  cairo_matrix_init_translate(&toOrigin, -x, -y);
+  cairo_matrix_init_rotate(&turn, degrees * Pi / 180.0);
+  cairo_matrix_init_translate(&back, x, y);
+  cairo_matrix_multiply(&partial, &toOrigin, &turn);
+  cairo_matrix_multiply(&m, &partial, &back);
+  PrependTransform(m);
+}
+
+void SetPaint(uint32_t rgba) {
+  if (!canvas) return;
+  cairo_set_source_rgba(canvas, (rgba & 0xFF) / 255.0, ((rgba >> 8) & 0xFF) / 255.0,
+                        ((rgba >> 16) & 0xFF) / 255.0, (rgba >> 24) / 255.0);
+}
+
+void PushState() {
+  if (!canvas) return;
+  cairo_save(canvas);
+  ++savedStates;
+}
+
+void PopState() {
+  // The path lives outside Cairo's saved state, so it stays where it was
+  // drawn; only transform, pen and paint come back.
+  if (!canvas || savedStates == 0) return;
+  cairo_restore(canvas);
+  --savedStates;
+}
+
+void PathMoveTo(double x, double y) {
+  if (!canvas || !Finite(x, y)) return;
+  cairo_move_to(canvas, x, y);
+}
+
+void PathLineTo(double x, double y) {
+  if (!canvas || !Finite(x, y)) return;
+  cairo_line_to(canvas, x, y);
+}
+
+void PathCubicTo(double x1, double y1, double x2, double y2, double x3, double y3) {
+  if (!canvas || !Finite(x1, y1) || !Finite(x2, y2) || !Finite(x3, y3)) return;
+  cairo_curve_to(canvas, x1, y1, x2, y2, x3, y3);
+}
+
+void PathRect(double x, double y, double w, double h) {
+  if (!canvas || !Finite(x, y) || !Finite(w, h)) return;
+  // Move, three sides, close: the current point returns to (x, y).
+  cairo_rectangle(canvas, x, y, w, h);
+}
+
+// The point of the ellipse at angle `degrees` measured from the centre (not
+// the parametric angle), as the arc operation defines its ends.
+static void EllipsePoint(double x, double y, double rx, double ry, double degrees, double& px,
+                         double& py) {
+  double t = degrees * Pi / 180.0;
+  if (rx == ry) {
+    px = x + rx * std::cos(t);
+    py = y + rx * std::sin(t);
+    return;
+  }
+  double u = std::atan(std::tan(t) * rx / ry);
+  if (std::cos(t) >= 0) {
+    px = x + rx * std::cos(u);
+    py = y + ry * std::sin(u);
+  } else {
+    px = x - rx * std::cos(u);
+    py = y - ry * std::sin(u);
+  }
+}
+
+// Parametric angle (radians) of the ellipse point seen from the centre at
+// polar angle t (radians): continuous and increasing in t, equal to t at
+// every quarter turn.
+static double ParametricAngle(double t, double rx, double ry) {
+  double turns = std::floor(t / (2 * Pi));
+  double r = t - turns * 2 * Pi;
+  double u = std::atan2(rx * std::sin(r), ry * std::cos(r));
+  if (u < 0) u += 2 * Pi;
+  // Just below a full turn atan2 can round up to 2π's neighbourhood of 0.
+  if (r > Pi && u < Pi / 2) u += 2 * Pi;
+  return u + turns * 2 * Pi;
+}
+
+void PathEllipseArc(double x, double y, double rx, double ry, double start, double end) {
+  if (!canvas || !Finite(x, y) || !Finite(rx, ry) || !Finite(start, end)) return;
+  rx = std::fabs(rx);
+  ry = std::fabs(ry);
+  if (rx == 0 || ry == 0) {
+    cairo_move_to(canvas, x, y);
+    cairo_line_to(canvas, x, y);
+    return;
+  }
+  double sweep = start < end ? end - start : 360.0 - (start - end);
+  // More than a full turn would only retrace the ellipse.
+  if (sweep > 360.0) sweep = 360.0;
+  double from = std::fmod(start, 360.0);
+  if (from < 0) from += 360.0;
+
+  // A new figure that starts where the arc starts: the point at `start`,
+  // which is where cairo_arc begins for the matching parametric angle.
+  cairo_new_sub_path(canvas);
+
+  double u0 = ParametricAngle(from * Pi / 180.0, rx, ry);
+  double u1 = ParametricAngle((from + sweep) * Pi / 180.0, rx, ry);
+  // Draw the unit circle in a coordinate system stretched to the ellipse; the
+  // path keeps its device coordinates when the stretch is undone.
+  cairo_matrix_t saved;
+  cairo_get_matrix(canvas, &saved);
+  cairo_translate(canvas, x, y);
+  cairo_scale(canvas, rx, ry);
+  cairo_matrix_t stretched;
+  cairo_get_matrix(canvas, &stretched);
+  if (cairo_matrix_invert(&stretched) == CAIRO_STATUS_SUCCESS) {
+    cairo_arc(canvas, 0, 0, 1, u0, u1);
+  }
+  cairo_set_matrix(canvas, &saved);
+
+  double endMod = std::fmod(end, 360.0);
+  if (endMod < 0) endMod += 360.0;
+  if (endMod == from) {
+    cairo_close_path(canvas);
+  } else {
+    double ex, ey;
+    EllipsePoint(x, y, rx, ry, end, ex, ey);
+    cairo_line_to(canvas, ex, ey);  // the arc ends there already, up to rounding
+  }
+}
+
+static void SetJoins(uint32_t flags) {
+  cairo_line_join_t join = CAIRO_LINE_JOIN_MITER;
+  if (flags & StrokeRoundJoins) {
+    join = CAIRO_LINE_JOIN_ROUND;
+  } else if (flags & StrokeBevelJoins) {
+    join = CAIRO_LINE_JOIN_BEVEL;
+  }
+  cairo_set_line_join(canvas, join);
+}
+
+static cairo_line_cap_t LineCaps(uint32_t flags) {
+  if (flags & StrokeRoundCaps) return CAIRO_LINE_CAP_ROUND;
+  if (flags & StrokeSquareCaps) return CAIRO_LINE_CAP_SQUARE;
+  return CAIRO_LINE_CAP_BUTT;
+}
+
+// Painting empties the path unless the flags keep it; the current point
+// survives, so a following line starts where the painted path ended.
+static void FinishPaint(uint32_t flags, void (*paint)(cairo_t*), void (*paintKeep)(cairo_t*)) {
+  if (flags & PaintKeepPath) {
+    paintKeep(canvas);
+    return;
+  }
+  bool hadPoint = cairo_has_current_point(canvas);
+  double px = 0, py = 0;
+  if (hadPoint) cairo_get_current_point(canvas, &px, &py);
+  paint(canvas);
+  if (hadPoint) cairo_move_to(canvas, px, py);
+}
+
+static void EmptyPath(uint32_t flags) {
+  FinishPaint(flags, [](cairo_t* cr) { cairo_new_path(cr); }, [](cairo_t*) {});
+}
+
+void StrokeCurrentPath(double width, uint32_t flags) {
+  if (!canvas) return;
+  if (!Finite(width) || width < 0) {
+    EmptyPath(flags);
+    return;
+  }
+  cairo_set_line_width(canvas, width);
+  cairo_set_line_cap(canvas, LineCaps(flags));
+  SetJoins(flags);
+  cairo_set_dash(canvas, nullptr, 0, 0);
+  FinishPaint(flags, cairo_stroke, cairo_stroke_preserve);
+}
+
+// Square line caps on a dashed stroke belong to the ends of the line only;
+// the dashes themselves end flat. Cairo has one cap style for both, so the
+// square caps are made by lengthening each open sub-path by half a pen width
+// at either end along its tangent, and the dashes are drawn flat.
+static void ExtendOpenEnds(double half) {
+  cairo_path_t* path = cairo_copy_path(canvas);
+  if (!path || path->status != CAIRO_STATUS_SUCCESS) {
+    cairo_path_destroy(path);
+    return;
+  }
+  struct Point {
+    double x, y;
+  };
+  struct Piece {
+    cairo_path_data_type_t type;
+    Point p[3];
+  };
+  std::vector<std::vector<Piece>> figures;
+  std::vector<bool> closed;
+  for (int i = 0; i < path->num_data; i += path->data[i].header.length) {
+    const cairo_path_data_t* d = &path->data[i];
+    Piece piece{d->header.type, {}};
+    int points = d->header.type == CAIRO_PATH_CURVE_TO ? 3 : d->header.type == CAIRO_PATH_CLOSE_PATH ? 0 : 1;
+    for (int k = 0; k < points; ++k) piece.p[k] = {d[k + 1].point.x, d[k + 1].point.y};
+    if (d->header.type == CAIRO_PATH_MOVE_TO || figures.empty()) {
+      figures.emplace_back();
+      closed.push_back(false);
+    }
+    if (d->header.type == CAIRO_PATH_CLOSE_PATH) closed.back() = true;
+    figures.back().push_back(piece);
+  }
+  cairo_path_destroy(path);
+
+  auto pushed = [half](Point from, Point toward, Point& out) {
+    double dx = from.x - toward.x, dy = from.y - toward.y, len = std::hypot(dx, dy);
+    if (len == 0) return false;
+    out = {from.x + dx / len * half, from.y + dy / len * half};
+    return true;
+  };
+  cairo_new_path(canvas);
+  for (size_t f = 0; f < figures.size(); ++f) {
+    std::vector<Piece>& fig = figures[f];
+    // Every point of the figure in order, to find the first and last
+    // directions that are not zero-length.
+    std::vector<Point> pts;
+    for (const Piece& piece : fig) {
+      int n = piece.type == CAIRO_PATH_CURVE_TO ? 3 : piece.type == CAIRO_PATH_CLOSE_PATH ? 0 : 1;
+      for (int k = 0; k < n; ++k) pts.push_back(piece.p[k]);
+    }
+    Point head{}, tail{};
+    bool hasHead = false, hasTail = false;
+    if (!closed[f] && fig.size() > 1 && fig[0].type == CAIRO_PATH_MOVE_TO) {
+      for (size_t k = 1; k < pts.size() && !hasHead; ++k) hasHead = pushed(pts[0], pts[k], head);
+      for (size_t k = pts.size() - 1; k-- > 0 && !hasTail;) hasTail = pushed(pts.back(), pts[k], tail);
+    }
+    if (hasHead) {
+      cairo_move_to(canvas, head.x, head.y);
+      cairo_line_to(canvas, pts[0].x, pts[0].y);
+    }
+    for (size_t k = 0; k < fig.size(); ++k) {
+      const Piece& piece = fig[k];
+      switch (piece.type) {
+        case CAIRO_PATH_MOVE_TO:
+          if (hasHead && k == 0) break;
+          cairo_move_to(canvas, piece.p[0].x, piece.p[0].y);
+          break;
+        case CAIRO_PATH_LINE_TO:
+          cairo_line_to(canvas, piece.p[0].x, piece.p[0].y);
+          break;
+        case CAIRO_PATH_CURVE_TO:
+          cairo_curve_to(canvas, piece.p[0].x, piece.p[0].y, piece.p[1].x, piece.p[1].y, piece.p[2].x,
+                         piece.p[2].y);
+          break;
+        case CAIRO_PATH_CLOSE_PATH:
+          cairo_close_path(canvas);
+          break;
+      }
+    }
+    if (hasTail) cairo_line_to(canvas, tail.x, tail.y);
+  }
+}
+
+void DashCurrentPath(double width, double period, uint32_t flags) {
+  if (!canvas) return;
+  if (!Finite(width, period) || width <= 0) {
+    EmptyPath(flags);
+    return;
+  }
+  bool round = flags & StrokeRoundCaps;
+  bool square = !round && (flags & StrokeSquareCaps);
+  // The pattern is one dash of a pen width (a dot with round caps) and a gap
+  // making up the period; Cairo takes the lengths in user units rather than
+  // in pen widths. A period shorter than the pen leaves no gap.
+  double dashes[2] = {(round ? 0.000001 : 1.0) * width, period > width ? period - width : 0.0};
+  double offset = round ? 0.0 : 0.5 * width;
+
+  bool hadPoint = cairo_has_current_point(canvas);
+  double px = 0, py = 0;
+  if (hadPoint) cairo_get_current_point(canvas, &px, &py);
+  cairo_path_t* original = nullptr;
+  if (square) {
+    if (flags & PaintKeepPath) original = cairo_copy_path(canvas);
+    ExtendOpenEnds(0.5 * width);
+    offset -= 0.5 * width;  // the lengthened start shifts the pattern back
+  }
+  cairo_set_line_width(canvas, width);
+  cairo_set_line_cap(canvas, round ? CAIRO_LINE_CAP_ROUND : CAIRO_LINE_CAP_BUTT);
+  SetJoins(flags);
+  cairo_set_dash(canvas, dashes, 2, offset);
+  if (flags & PaintKeepPath) {
+    cairo_stroke_preserve(canvas);
+    if (original) {
+      // Keep the path as it was given, not the lengthened copy.
+      cairo_new_path(canvas);
+      cairo_append_path(canvas, original);
+      cairo_path_destroy(original);
+    }
+  } else {
+    cairo_stroke(canvas);
+    if (hadPoint) cairo_move_to(canvas, px, py);
+  }
+  cairo_set_dash(canvas, nullptr, 0, 0);
+}
+
+void FillCurrentPath(uint32_t flags) {
+  if (!canvas) return;
+  cairo_set_fill_rule(canvas, CAIRO_FILL_RULE_EVEN_ODD);
+  FinishPaint(flags, cairo_fill, cairo_fill_preserve);
+}
+
+void EndVector() {
+  if (!canvas) return;
+  cairo_surface_flush(cairo_get_target(canvas));
+  cairo_destroy(canvas);  // the saved states go with the context
+  canvas = nullptr;
+  canvasWidth = canvasHeight = 0;
+  savedStates = 0;
+}

@@ -1,0 +1,279 @@
+#include "runtime/window.h"
+
+#include <SDL.h>
+#include <SDL_syswm.h>
+
+#include <deque>
+#include <map>
+#include <vector>
+
+#include "runtime/screen.h"
+#include "runtime/service_links.h"
+
+// The message code WaitEvent returns after running a timer callback, as the
+// window system reports a dispatched timer message.
+constexpr int TimerMessage = 0x0113;
+
+struct AppWindow {
+  SDL_Window* window;
+  uint32_t flags;
+  uint64_t openedAt;  // order of opening: the latest is the game window
+};
+
+struct WindowTimer {
+  void* window;
+  uintptr_t id;
+  uint32_t period;
+  TimerCallback callback;
+  uint64_t due;  // SDL ticks
+};
+
+static std::map<int, AppWindow> windows;
+static uint64_t openingCount = 0;
+static std::vector<WindowTimer> timers;
+static std::deque<int> ownEvents;  // events the service queued itself
+
+static AppWindow* FindWindow(int number) {
+  auto it = windows.find(number);
+  return it == windows.end() ? nullptr : &it->second;
+}
+
+static int NumberOfHandle(const void* handle) {
+  if (!handle) return 0;
+  for (auto& [number, entry] : windows)
+    if (entry.window == handle) return number;
+  return 0;
+}
+
+static int NumberOfSdlId(uint32_t id) {
+  for (auto& [number, entry] : windows)
+    if (SDL_GetWindowID(entry.window) == id) return number;
+  return 0;
+}
+
+bool IsAppWindowHandle(const void* handle) { return NumberOfHandle(handle) != 0; }
+
+// The window the keyboard belongs to: the one carrying the screen, or else
+// the window opened last.
+static SDL_Window* GameWindow() {
+  if (SDL_Window* screen = ScreenWindow(); screen && IsAppWindowHandle(screen)) return screen;
+  SDL_Window* latest = nullptr;
+  uint64_t latestAt = 0;
+  for (auto& [number, entry] : windows) {
+    if (!latest || entry.openedAt > latestAt) {
+      latest = entry.window;
+      latestAt = entry.openedAt;
+    }
+  }
+  return latest;
+}
+
+// SDL tracks focus from the window system's focus-in and focus-out events
+// as it pumps them; reading its record here sees a loss at the same moment
+// the FOCUS_LOST event is queued, before the event loop gets to it.
+bool GameWindowHasFocus() {
+  SDL_Window* game = GameWindow();
+  return game && SDL_GetKeyboardFocus() == game;
+}
+
+int OpenAppWindow(int number, int x, int y, int width, int height, const std::string& title,
+                  uint32_t flags) {
+  if (!SDL_WasInit(SDL_INIT_VIDEO) || width <= 0 || height <= 0) return 0;
+  if (number == AnyWindow) {
+    number = 1;
+    while (windows.count(number)) ++number;
+  } else if (number <= 0 || windows.count(number)) {
+    return 0;
+  }
+
+  uint32_t sdlFlags = (flags & WindowHidden) ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN;
+  if (!(flags & WindowTitleBar)) sdlFlags |= SDL_WINDOW_BORDERLESS;
+  if (flags & WindowResizable) sdlFlags |= SDL_WINDOW_RESIZABLE;
+  if (flags & WindowCentred) x = y = SDL_WINDOWPOS_CENTERED;
+
+  SDL_Window* window = SDL_CreateWindow(title.c_str(), x, y, width, height, sdlFlags);
+  if (!window) return 0;
+  int clientWidth = 0, clientHeight = 0;
+  SDL_GetWindowSize(window, &clientWidth, &clientHeight);
+  if (clientWidth != width || clientHeight != height) {
+    SDL_DestroyWindow(window);
+    return 0;
+  }
+  windows[number] = AppWindow{window, flags, ++openingCount};
+  return number;
+}
+
+void* GetNativeWindow(int number) {
+  AppWindow* entry = FindWindow(number);
+  return entry ? entry->window : nullptr;
+}
+
+void RevealWindow(int number) {
+  if (AppWindow* entry = FindWindow(number)) SDL_ShowWindow(entry->window);
+}
+
+void SetTitleText(int number, const std::string& text) {
+  if (AppWindow* entry = FindWindow(number)) SDL_SetWindowTitle(entry->window, text.c_str());
+}
+
+std::string GetTitleText(int number) {
+  AppWindow* entry = FindWindow(number);
+  return entry ? std::string(SDL_GetWindowTitle(entry->window)) : std::string();
+}
+
+uint64_t X11WindowId(int number) {
+  AppWindow* entry = FindWindow(number);
+  if (!entry) return 0;
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(entry->window, &info) || info.subsystem != SDL_SYSWM_X11) return 0;
+  return static_cast<uint64_t>(info.info.x11.window);
+}
+
+void CloseAppWindow(int number) {
+  AppWindow* entry = FindWindow(number);
+  if (!entry) return;
+  SDL_Window* window = entry->window;
+  // A screen left open on the window would draw into a destroyed window.
+  if (ScreenWindow() == window) CloseGlScreen();
+  std::erase_if(timers, [window](const WindowTimer& t) { return t.window == window; });
+  windows.erase(number);
+  SDL_DestroyWindow(window);
+}
+
+void CloseAllAppWindows() {
+  std::vector<int> numbers;
+  for (auto& [number, entry] : windows) numbers.push_back(number);
+  for (int number : numbers) CloseAppWindow(number);
+  timers.clear();
+  ownEvents.clear();
+}
+
+// ---- timers ---------------------------------------------------------------
+
+bool SetTimer(void* window, uintptr_t timerId, uint32_t periodMs, TimerCallback callback) {
+  if (!IsAppWindowHandle(window) || !callback) return false;
+  uint32_t period = periodMs < 1 ? 1 : periodMs;
+  uint64_t due = SDL_GetTicks64() + period;
+  for (WindowTimer& t : timers) {
+    if (t.window == window && t.id == timerId) {
+      t = WindowTimer{window, timerId, period, callback, due};
+      return true;
+    }
+  }
+  timers.push_back(WindowTimer{window, timerId, period, callback, due});
+  return true;
+}
+
+void KillTimer(void* window, uintptr_t timerId) {
+  std::erase_if(timers, [&](const WindowTimer& t) { return t.window == window && t.id == timerId; });
+}
+
+// Runs the most overdue timer, if any is due. The timer is rescheduled
+// before its callback runs, so the callback may kill or replace it, or close
+// the window, safely.
+static bool RunDueTimer(uint64_t now) {
+  WindowTimer* due = nullptr;
+  for (WindowTimer& t : timers)
+    if (t.due <= now && (!due || t.due < due->due)) due = &t;
+  if (!due) return false;
+  due->due = now + due->period;
+  WindowTimer fired = *due;
+  fired.callback(fired.window, TimerMessage, fired.id, static_cast<uint32_t>(now));
+  return true;
+}
+
+// Milliseconds until the next timer is due; -1 when no timer runs.
+static int64_t UntilNextTimer(uint64_t now) {
+  int64_t soonest = -1;
+  for (const WindowTimer& t : timers) {
+    int64_t wait = t.due <= now ? 0 : static_cast<int64_t>(t.due - now);
+    if (soonest < 0 || wait < soonest) soonest = wait;
+  }
+  return soonest;
+}
+
+// ---- events ---------------------------------------------------------------
+
+static int HandleEvent(const SDL_Event& event) {
+  if (event.type == SDL_QUIT) {
+    // Only a signal (SIGINT, SIGTERM) or the session ending gets here: the
+    // program treats it as the user closing its window.
+    ownEvents.push_back(CloseWindowEvent);
+  } else if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE &&
+             NumberOfSdlId(event.window.windowID) != 0) {
+    // The window stays open; the program decides what a close request means.
+    ownEvents.push_back(CloseWindowEvent);
+    // Should SDL still add a quit event for the same request, it must not
+    // count as a second one.
+    SDL_FlushEvent(SDL_QUIT);
+  } else {
+    return static_cast<int>(event.type);
+  }
+  int code = ownEvents.front();
+  ownEvents.pop_front();
+  return code;
+}
+
+int WaitEvent(int timeout) {
+  if (!ownEvents.empty()) {
+    int code = ownEvents.front();
+    ownEvents.pop_front();
+    return code;
+  }
+  if (!SDL_WasInit(SDL_INIT_EVENTS)) return 0;
+
+  uint64_t start = SDL_GetTicks64();
+  if (RunDueTimer(start)) return TimerMessage;
+  SDL_Event event;
+  if (SDL_PollEvent(&event)) return HandleEvent(event);
+  if (timeout == 0) return 0;
+
+  for (;;) {
+    uint64_t now = SDL_GetTicks64();
+    int64_t wait = -1;  // forever
+    if (timeout > 0) {
+      uint64_t end = start + static_cast<uint64_t>(timeout);
+      if (now >= end) return 0;
+      wait = static_cast<int64_t>(end - now);
+    }
+    int64_t timerWait = UntilNextTimer(now);
+    if (timerWait >= 0 && (wait < 0 || timerWait < wait)) wait = timerWait;
+
+    int got = 0;
+    if (wait < 0) {
+      got = SDL_WaitEvent(&event);
+    } else if (wait == 0) {
+      got = SDL_PollEvent(&event);
+    } else {
+      got = SDL_WaitEventTimeout(&event, static_cast<int>(wait));
+    }
+    if (got) return HandleEvent(event);
+    if (RunDueTimer(SDL_GetTicks64())) return TimerMessage;
+    if (timeout < 0 && wait < 0) return 0;  // SDL_WaitEvent failed: nothing will arrive
+  }
+}
+
+// ---- alert and desktops ---------------------------------------------------
+
+bool ShowAlert(const std::string& title, const std::string& text) {
+  SDL_Window* owner = nullptr;
+  if (SDL_WasInit(SDL_INIT_VIDEO)) {
+    SDL_Window* focused = SDL_GetKeyboardFocus();
+    if (IsAppWindowHandle(focused)) owner = focused;
+  }
+  return SDL_ShowSimpleMessageBox(0, title.c_str(), text.c_str(), owner) == 0;
+}
+
+int CountDesktops() {
+  if (!SDL_WasInit(SDL_INIT_VIDEO)) return 0;
+  int count = SDL_GetNumVideoDisplays();
+  return count > 0 ? count : 0;
+}
+
+int GetDesktopWidth(int index) {
+  if (index < 0 || index >= CountDesktops()) return 0;
+  SDL_DisplayMode mode;
+  if (SDL_GetDesktopDisplayMode(index, &mode) != 0) return 0;
+  return mode.w;
+}

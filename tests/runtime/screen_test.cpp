@@ -1,0 +1,387 @@
+// Sprites drawn on a real SDL screen (offscreen driver, software renderer)
+// and checked in the frame read back at PresentFrame.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "runtime/image.h"
+#include "runtime/platform.h"
+#include "runtime/screen.h"
+#include "runtime/window.h"
+
+namespace {
+
+constexpr int ScreenW = 64;
+constexpr int ScreenH = 48;
+constexpr int Tolerance = 3;  // the software renderer truncates when it blends
+
+// Colours as the program passes them: red in the low byte.
+constexpr uint32_t Red = 0x0000FF, Green = 0x00FF00, Blue = 0xFF0000, White = 0xFFFFFF;
+constexpr uint32_t Black = 0x000000;
+
+std::string Hex(uint32_t v) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%08X", v);
+  return text;
+}
+
+// Straight RGBA (red low byte) to the 0xAARRGGBB a frame holds, made opaque.
+uint32_t FrameColour(uint32_t rgba) {
+  return 0xFF000000u | (rgba & 0xFF) << 16 | (rgba & 0xFF00) | (rgba >> 16 & 0xFF);
+}
+
+class ScreenTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    setenv("SDL_RENDER_DRIVER", "software", 1);
+    ASSERT_TRUE(StartPlatform());
+    ASSERT_NE(StartSpriteService(), 0);
+    window = OpenAppWindow(AnyWindow, 0, 0, ScreenW, ScreenH, "screen test",
+                           WindowCentred | WindowTitleBar | WindowHidden);
+    ASSERT_NE(window, 0);
+    ASSERT_NE(OpenGlScreen(GetNativeWindow(window), 0, 0, ScreenW, ScreenH, 0, 0, 0, 0), 0);
+    SetFlipRateLimit(0);
+    CaptureFrames(true);
+  }
+  void TearDown() override {
+    CaptureFrames(false);
+    StopPlatform();
+  }
+
+  // Presents the frame and keeps its pixels for Pixel().
+  void Present() {
+    PresentFrame();
+    int w = 0, h = 0;
+    ASSERT_TRUE(LastFramePixels(frame, w, h));
+    ASSERT_EQ(w, ScreenW);
+    ASSERT_EQ(h, ScreenH);
+  }
+  uint32_t Pixel(int x, int y) const { return frame.at(static_cast<size_t>(y) * ScreenW + x); }
+
+  // Checks the red, green and blue of a frame pixel within the tolerance.
+  void ExpectPixel(int x, int y, uint32_t expectedArgb, const std::string& what) const {
+    uint32_t actual = Pixel(x, y);
+    for (int shift = 0; shift < 24; shift += 8) {
+      int want = static_cast<int>(expectedArgb >> shift & 0xFF);
+      int got = static_cast<int>(actual >> shift & 0xFF);
+      if (std::abs(want - got) > Tolerance) {
+        ADD_FAILURE() << what << " at (" << x << ", " << y << "): expected " << Hex(expectedArgb)
+                      << ", got " << Hex(actual);
+        return;
+      }
+    }
+  }
+
+  // A transparent image with the given straight RGBA pixels set.
+  static int ImageOf(int w, int h, uint32_t fill, bool opaqueFill = true) {
+    int image = NewImage(w, h, opaqueFill ? fill : 0xFFFFFFFFu);
+    EXPECT_NE(image, 0);
+    return image;
+  }
+
+  int window = 0;
+  std::vector<uint32_t> frame;
+};
+
+TEST_F(ScreenTest, ClearFrameTakesRedFromTheLowByte) {
+  ClearFrame(0x336699);
+  Present();
+  EXPECT_EQ(Pixel(0, 0) & 0xFFFFFF, 0x996633u) << "got " << Hex(Pixel(0, 0));
+  EXPECT_EQ(Pixel(ScreenW - 1, ScreenH - 1) & 0xFFFFFF, 0x996633u);
+}
+
+TEST_F(ScreenTest, PlainSpriteHasHolesWhereTheImageIsBlack) {
+  int image = ImageOf(4, 4, Red);
+  ASSERT_TRUE(SetImagePixel(image, 1, 1, 0xFF000000u | Black));  // opaque black: a hole
+  ASSERT_TRUE(SetImagePixel(image, 2, 1, 0x00000000u));          // nothing drawn: a hole
+  ASSERT_TRUE(SetImagePixel(image, 1, 2, 0x80000000u | Blue));   // half covered: opaque blue
+  ASSERT_TRUE(SetImagePixel(image, 2, 2, 0xFF010000u));          // nearly black: still opaque
+  int sprite = ImageToSprite(image, false, 255);
+  DisposeImage(image);
+  ASSERT_NE(sprite, 0);
+
+  ClearFrame(Green);
+  DrawSpriteBlended(sprite, 10, 10, 255);
+  Present();
+  struct {
+    int x, y;
+    uint32_t colour;
+    const char* what;
+  } cases[] = {
+      {10, 10, FrameColour(Red), "red corner"},
+      {13, 13, FrameColour(Red), "far red corner"},
+      {11, 11, FrameColour(Green), "black pixel shows the background"},
+      {12, 11, FrameColour(Green), "transparent pixel shows the background"},
+      {11, 12, FrameColour(Blue), "half-covered pixel made opaque"},
+      {12, 12, FrameColour(0x010000), "near-black pixel kept"},
+      {9, 9, FrameColour(Green), "outside, top left"},
+      {14, 14, FrameColour(Green), "outside, bottom right"},
+  };
+  for (const auto& c : cases) ExpectPixel(c.x, c.y, c.colour, c.what);
+}
+
+TEST_F(ScreenTest, AlphaSpriteKeepsImageAlphaTimesDrawAlpha) {
+  // Straight red at alpha 128 is stored premultiplied in the image; shown
+  // without un-premultiplying it would come out at a quarter, not a half.
+  struct Case {
+    uint32_t imageAlpha;
+    uint8_t spriteAlpha;  // ImageToSprite's alpha
+    uint8_t drawAlpha;    // DrawSpriteBlended's alpha
+  } cases[] = {{255, 255, 255}, {128, 255, 255}, {255, 255, 128},
+               {128, 255, 100}, {255, 128, 255}, {64, 255, 200}};
+  for (const Case& c : cases) {
+    int image = ImageOf(3, 3, 0, false);
+    for (int y = 0; y < 3; ++y)
+      for (int x = 0; x < 3; ++x) SetImagePixel(image, x, y, c.imageAlpha << 24 | Red);
+    int sprite = ImageToSprite(image, true, c.spriteAlpha);
+    DisposeImage(image);
+    ASSERT_NE(sprite, 0);
+    ClearFrame(Black);
+    DrawSpriteBlended(sprite, 5, 5, c.drawAlpha);
+    Present();
+    uint32_t red = (c.imageAlpha * c.spriteAlpha / 255 * c.drawAlpha + 127) / 255;
+    ExpectPixel(6, 6, 0xFF000000u | red << 16,
+                "image alpha " + std::to_string(c.imageAlpha) + ", sprite alpha " +
+                    std::to_string(c.spriteAlpha) + ", draw alpha " +
+                    std::to_string(c.drawAlpha));
+    DeleteSprite(sprite);
+  }
+}
+
+TEST_F(ScreenTest, TintReplacesColourAndModulatesAlpha) {
+  // A label-like sprite drawn in two colours, one pixel half transparent.
+  int image = ImageOf(4, 2, 0, false);
+  for (int x = 0; x < 4; ++x) {
+    SetImagePixel(image, x, 0, 0xFF000000u | (x < 2 ? Red : Green));
+    SetImagePixel(image, x, 1, 0x80000000u | Blue);
+  }
+  int sprite = ImageToSprite(image, true, 255);
+  DisposeImage(image);
+  ASSERT_NE(sprite, 0);
+
+  struct Case {
+    uint32_t background, tint;
+    uint8_t alpha;
+  } cases[] = {{Black, 0x20C0FF, 255}, {Black, White, 200}, {0x646464, Blue, 255},
+               {0x646464, 0x0080FF, 128}, {Black, Black, 255}};
+  for (const Case& c : cases) {
+    ClearFrame(c.background);
+    DrawSpriteTinted(sprite, 20, 20, c.alpha, c.tint);
+    Present();
+    for (int row = 0; row < 2; ++row) {
+      uint32_t coverage = (row == 0 ? 255u : 128u) * c.alpha / 255;
+      uint32_t mixed = 0;
+      for (int shift = 0; shift < 24; shift += 8) {
+        uint32_t t = c.tint >> shift & 0xFF, b = c.background >> shift & 0xFF;
+        mixed |= ((t * coverage + b * (255 - coverage) + 127) / 255) << shift;
+      }
+      for (int x = 20; x < 24; ++x)
+        ExpectPixel(x, 20 + row, FrameColour(mixed),
+                    "tint " + Hex(c.tint) + " alpha " + std::to_string(c.alpha) + " row " +
+                        std::to_string(row));
+    }
+  }
+
+  // Colour −1 draws the sprite's own colours.
+  ClearFrame(Black);
+  DrawSpriteTinted(sprite, 20, 20, 255, 0xFFFFFFFFu);
+  Present();
+  ExpectPixel(20, 20, FrameColour(Red), "untinted left");
+  ExpectPixel(23, 20, FrameColour(Green), "untinted right");
+}
+
+TEST_F(ScreenTest, TintFollowsRedrawnSpritePixels) {
+  // The tint is drawn from a copy of the sprite's alpha; drawing into the
+  // sprite after a tinted draw must reach that copy too.
+  int image = ImageOf(1, 2, Red);
+  int sprite = NewSprite(2, 2, true);
+  ASSERT_NE(sprite, 0);
+  ASSERT_TRUE(BeginSpritePixels(sprite));
+  BlendImageInto(image, 1, 0, 255);  // only column 1 covered
+  EndSpritePixels();
+  ClearFrame(Black);
+  DrawSpriteTinted(sprite, 0, 0, 255, Green);
+  Present();
+  ExpectPixel(0, 0, FrameColour(Black), "uncovered column stays transparent");
+  ExpectPixel(1, 0, FrameColour(Green), "covered column tinted");
+
+  ASSERT_TRUE(BeginSpritePixels(sprite));
+  BlendImageInto(image, 0, 0, 255);
+  EndSpritePixels();
+  ClearFrame(Black);
+  DrawSpriteTinted(sprite, 0, 0, 255, Green);
+  Present();
+  ExpectPixel(0, 1, FrameColour(Green), "column covered after the first tint");
+  DisposeImage(image);
+}
+
+TEST_F(ScreenTest, DrawingAgainStartsFromTheSpritesPixels) {
+  int red = ImageOf(4, 4, Red);
+  int blue = ImageOf(2, 2, Blue);
+  int sprite = ImageToSprite(red, false, 255);
+  ASSERT_TRUE(BeginSpritePixels(sprite));
+  BlendImageInto(blue, 2, 2, 255);
+  BlendImageInto(blue, 3, -1, 255);  // clipped to the sprite
+  EndSpritePixels();
+  ClearFrame(Black);
+  DrawSpriteBlended(sprite, 0, 0, 255);
+  Present();
+  ExpectPixel(0, 0, FrameColour(Red), "first drawing kept");
+  ExpectPixel(1, 3, FrameColour(Red), "first drawing kept, bottom");
+  ExpectPixel(3, 3, FrameColour(Blue), "second drawing");
+  ExpectPixel(3, 0, FrameColour(Blue), "clipped drawing");
+  ExpectPixel(2, 0, FrameColour(Red), "left of the clipped drawing");
+  ExpectPixel(4, 4, FrameColour(Black), "outside the sprite");
+  DisposeImage(red);
+  DisposeImage(blue);
+}
+
+TEST_F(ScreenTest, SpriteSizeStretchesAndMinusOneRestores) {
+  int image = ImageOf(2, 2, Red);
+  int sprite = ImageToSprite(image, false, 255);
+  DisposeImage(image);
+  ASSERT_NE(sprite, 0);
+  struct Case {
+    int width, height;  // SetSpriteSize arguments
+    int shownW, shownH;
+  } cases[] = {{8, 6, 8, 6}, {-1, -1, 2, 2}, {-1, 5, 2, 5}, {7, -1, 7, 2}, {-1, -1, 2, 2}};
+  for (const Case& c : cases) {
+    SetSpriteSize(sprite, c.width, c.height);
+    ClearFrame(Black);
+    DrawSpriteBlended(sprite, 10, 10, 255);
+    Present();
+    std::string what = "size (" + std::to_string(c.width) + ", " + std::to_string(c.height) + ")";
+    ExpectPixel(10, 10, FrameColour(Red), what + " top left");
+    ExpectPixel(10 + c.shownW - 1, 10 + c.shownH - 1, FrameColour(Red), what + " bottom right");
+    ExpectPixel(10 + c.shownW, 10, FrameColour(Black), what + " right of it");
+    ExpectPixel(10, 10 + c.shownH, FrameColour(Black), what + " below it");
+  }
+}
+
+TEST_F(ScreenTest, RotationTurnsClockwiseAboutTheCentre) {
+  // 8 × 4: left half red, right half blue; drawn at (20, 20), centre (24, 22).
+  int image = ImageOf(8, 4, Blue);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) SetImagePixel(image, x, y, 0xFF000000u | Red);
+  int sprite = ImageToSprite(image, false, 255);
+  DisposeImage(image);
+  ASSERT_NE(sprite, 0);
+
+  struct Probe {
+    int x, y;
+    uint32_t colour;
+  };
+  struct Case {
+    const char* what;
+    float first, second;  // SetSpriteAngle (first, 0), then (second, 1)
+    Probe probes[4];
+  } cases[] = {
+      {"90", 90, 0, {{24, 19, Red}, {24, 25, Blue}, {20, 22, Black}, {27, 22, Black}}},
+      {"45 then +45", 45, 45, {{24, 19, Red}, {24, 25, Blue}, {20, 22, Black}, {27, 22, Black}}},
+      {"-90", -90, 0, {{24, 19, Blue}, {24, 25, Red}, {20, 22, Black}, {27, 22, Black}}},
+      {"180", 180, 0, {{21, 22, Blue}, {26, 22, Red}, {24, 18, Black}, {24, 25, Black}}},
+      {"270 then +90", 270, 90, {{21, 22, Red}, {26, 22, Blue}, {24, 18, Black}, {24, 25, Black}}},
+  };
+  for (const Case& c : cases) {
+    SetSpriteAngle(sprite, c.first, 0);
+    SetSpriteAngle(sprite, c.second, 1);
+    ClearFrame(Black);
+    DrawSpriteBlended(sprite, 20, 20, 255);
+    Present();
+    for (const Probe& p : c.probes) ExpectPixel(p.x, p.y, FrameColour(p.colour), c.what);
+  }
+}
+
+TEST_F(ScreenTest, RotationAndSizeTogether) {
+  // A 4 × 2 sprite shown 8 × 4 and turned 90°: 4 wide and 8 tall about (24, 22).
+  int image = ImageOf(4, 2, Blue);
+  SetImagePixel(image, 0, 0, 0xFF000000u | Red);
+  SetImagePixel(image, 1, 0, 0xFF000000u | Red);
+  SetImagePixel(image, 0, 1, 0xFF000000u | Red);
+  SetImagePixel(image, 1, 1, 0xFF000000u | Red);
+  int sprite = ImageToSprite(image, false, 255);
+  DisposeImage(image);
+  SetSpriteSize(sprite, 8, 4);
+  SetSpriteAngle(sprite, 90, 0);
+  ClearFrame(Black);
+  DrawSpriteBlended(sprite, 20, 20, 255);
+  Present();
+  ExpectPixel(24, 19, FrameColour(Red), "top half");
+  ExpectPixel(24, 25, FrameColour(Blue), "bottom half");
+  ExpectPixel(24, 17, FrameColour(Black), "above");
+  ExpectPixel(21, 22, FrameColour(Black), "left of it");
+}
+
+TEST_F(ScreenTest, NumbersThatAreNotOpenAreIgnored) {
+  int image = ImageOf(2, 2, Red);
+  int sprite = ImageToSprite(image, false, 255);
+  ASSERT_EQ(sprite, 1) << "sprite numbers start at 1";
+  DeleteSprite(sprite);
+  EXPECT_FALSE(SpriteExists(sprite));
+
+  ClearFrame(Green);
+  for (int bad : {0, -1, sprite, 999}) {
+    DrawSpriteBlended(bad, 0, 0, 255);
+    DrawSpriteTinted(bad, 0, 0, 255, Red);
+    SetSpriteSize(bad, 10, 10);
+    SetSpriteAngle(bad, 30, 1);
+    DeleteSprite(bad);
+    EXPECT_FALSE(BeginSpritePixels(bad)) << "sprite " << bad;
+    BlendImageInto(image, 0, 0, 255);  // nothing open to draw into
+    EndSpritePixels();
+  }
+  int other = NewSprite(2, 2, false);
+  ASSERT_NE(other, 0);
+  ASSERT_TRUE(BeginSpritePixels(other));
+  BlendImageInto(4242, 0, 0, 255);  // no such image
+  BlendImageInto(image, 5, 5, 255);  // entirely outside
+  EndSpritePixels();
+  DrawSpriteBlended(other, 0, 0, 255);
+  Present();
+  ExpectPixel(0, 0, FrameColour(Green), "nothing drawn");
+  ExpectPixel(1, 1, FrameColour(Green), "nothing drawn");
+
+  struct {
+    int w, h;
+  } badSizes[] = {{0, 2}, {2, 0}, {-3, 4}, {100000, 1}};
+  for (auto s : badSizes) EXPECT_EQ(NewSprite(s.w, s.h, true), 0) << s.w << " x " << s.h;
+  EXPECT_EQ(ImageToSprite(4242, true, 255), 0);
+  DisposeImage(image);
+}
+
+TEST_F(ScreenTest, ClosingTheScreenFreesEverySprite) {
+  int a = NewSprite(4, 4, false), b = NewSprite(4, 4, true);
+  ASSERT_NE(a, 0);
+  ASSERT_NE(b, 0);
+  EXPECT_NE(a, b);
+  CloseGlScreen();
+  EXPECT_FALSE(SpriteExists(a));
+  EXPECT_FALSE(SpriteExists(b));
+  EXPECT_EQ(NewSprite(4, 4, false), 0) << "no screen, no sprites";
+  PresentFrame();  // nothing open: nothing happens
+  DrawSpriteBlended(a, 0, 0, 255);
+
+  EXPECT_EQ(OpenGlScreen(nullptr, 0, 0, 10, 10, 0, 0, 0, 0), 0);
+  int bogus = 0;
+  EXPECT_EQ(OpenGlScreen(&bogus, 0, 0, 10, 10, 0, 0, 0, 0), 0) << "not one of our windows";
+  ASSERT_NE(OpenGlScreen(GetNativeWindow(window), 0, 0, ScreenW, ScreenH, 0, 0, 0, 0), 0);
+  EXPECT_NE(NewSprite(4, 4, false), 0);
+}
+
+TEST_F(ScreenTest, CaptureOffKeepsNoFrame) {
+  ClearFrame(Red);
+  PresentFrame();
+  CaptureFrames(false);
+  std::vector<uint32_t> pixels;
+  int w = -1, h = -1;
+  EXPECT_FALSE(LastFramePixels(pixels, w, h));
+  PresentFrame();
+  EXPECT_FALSE(LastFramePixels(pixels, w, h));
+}
+
+}  // namespace
