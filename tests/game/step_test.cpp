@@ -426,15 +426,6 @@ TEST_F(StepTest, ClearingOneRowScoresAndSpeedsUp) {
   EXPECT_EQ(P().scoreLabel->effect->blinkPeriod, 50);
 }
 
-TEST_F(StepTest, LockWithoutRowsLeavesScoreAndSpeed) {
-  Figure* f = Give(3, 4, 20);
-  Tick();
-  ASSERT_TRUE(TickUntil([&] { return P().current != f; })) << "never locked";
-  EXPECT_EQ(P().score, 0);
-  EXPECT_EQ(P().fallInterval, 640);
-  EXPECT_EQ(P().scoreLabel->effect, nullptr);
-}
-
 TEST_F(StepTest, GameOverWritesTheEnteringFigureAndSwapsTheLabels) {
   Settle(3, 4, Green);  // in the way of the next figure's entry
   GiveNext(3, Blue);    // square: enters at columns 4–5, rows 2–3
@@ -457,17 +448,6 @@ TEST_F(StepTest, GameOverWritesTheEnteringFigureAndSwapsTheLabels) {
   for (int k = 0; k < 100; ++k) Tick();
   EXPECT_EQ(MapCount(CellStyleRegistry), cells);
   EXPECT_EQ(KindAt(21, 0), Red);
-}
-
-TEST_F(StepTest, NoPlayersNoStep) {
-  Figure* f = Give(3, 4, 2);
-  P().nextFallTime = 0;
-  gameState.playerCount = 0;
-  for (int k = 0; k < 10; ++k) Tick();
-  EXPECT_EQ(f->y, 2);
-  gameState.playerCount = 1;
-  Tick();
-  EXPECT_EQ(f->y, 3);
 }
 
 int64_t steppingClock = 0;
