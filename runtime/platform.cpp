@@ -15,9 +15,8 @@ static bool ShowsRealWindows(const char* driver) {
   return driver && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0);
 }
 
-bool StartPlatform() {
-  if (platformStarted) return true;
-
+// One attempt at starting SDL on an acceptable driver; false leaves SDL down.
+static bool TryStart() {
   // A close request must reach the game once, as a window event; SDL would
   // otherwise add a quit event of its own when the last window is closed.
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
@@ -28,15 +27,30 @@ bool StartPlatform() {
     SDL_Quit();  // whatever part of the start succeeded
     return false;
   }
-
   const char* named = SDL_getenv("SDL_VIDEODRIVER");
   bool userChose = named && named[0] != '\0';
   if (!userChose && !ShowsRealWindows(SDL_GetCurrentVideoDriver())) {
     SDL_Quit();
     return false;
   }
-  platformStarted = true;
   return true;
+}
+
+bool StartPlatform() {
+  if (platformStarted) return true;
+  // A busy X server can refuse a connection for a moment (the connect fails
+  // with EAGAIN); SDL then reports the driver unavailable or silently takes
+  // another one. A few short retries ride that out; a machine without any
+  // display fails after about 0.2 s.
+  constexpr int Attempts = 5;
+  for (int attempt = 0; attempt < Attempts; ++attempt) {
+    if (attempt > 0) SDL_Delay(20 * attempt);
+    if (TryStart()) {
+      platformStarted = true;
+      return true;
+    }
+  }
+  return false;
 }
 
 void StopPlatform() {

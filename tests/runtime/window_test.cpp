@@ -93,6 +93,8 @@ TEST_F(WindowTest, NumbersAreChosenAndReused) {
   EXPECT_EQ(Open(), 1) << "the lowest free number";
   EXPECT_EQ(Open(), 3);
   CloseAppWindow(42);  // not open: nothing happens
+  RevealWindow(42);
+  EXPECT_EQ(X11WindowId(42), 0u);
   EXPECT_NE(GetNativeWindow(2), nullptr);
   EXPECT_NE(GetNativeWindow(1), GetNativeWindow(2));
 
