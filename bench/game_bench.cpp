@@ -1,0 +1,95 @@
+// The game's own per-tick work and its start-up, measured headless: the
+// software renderer on SDL's offscreen driver unless the caller names others.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+
+#include "game/step.h"
+#include "menu/menu.h"
+#include "play/effects.h"
+#include "play/keys.h"
+#include "play/player.h"
+#include "render/screens.h"
+#include "runtime/platform.h"
+#include "runtime/random.h"
+#include "shell/display.h"
+#include "shell/state.h"
+
+static void UseOffscreenSoftware() {
+  setenv("SDL_VIDEODRIVER", "offscreen", 0);
+  setenv("SDL_RENDER_DRIVER", "software", 0);
+}
+
+// Both players hold Down now and then, so figures fall, lock and clear rows;
+// a finished game is replaced by a new one outside the timing.
+static void StepTheGame(benchmark::State& state, int64_t& now) {
+  now += 16;
+  gameState.now = now;
+  bool down = (now / 512) % 2 == 0;
+  keyBindingTable.bindings[P1Down].holdCounter = down ? 2 : 0;
+  keyBindingTable.bindings[P2Down].holdCounter = down ? 2 : 0;
+  if (!gameState.players[0].alive && !gameState.players[1].alive) {
+    state.PauseTiming();
+    NewGame("Player1", "Player2");
+    gameState.now = now;
+    state.ResumeTiming();
+  }
+}
+
+static void BM_GameTickTwoPlayers(benchmark::State& state) {
+  ZeroGlobalState();
+  FillBlockColourList(BlockColourList);
+  SeedRandom(1);
+  NewGame("Player1", "Player2");
+  int64_t now = 0;
+  for (auto _ : state) {
+    StepTheGame(state, now);
+    benchmark::DoNotOptimize(GameTick());
+  }
+}
+BENCHMARK(BM_GameTickTwoPlayers);
+
+// Step, effects and the game screen, as one Game tick runs them, at 1.32.
+static void BM_WholeGameTickAt132(benchmark::State& state) {
+  UseOffscreenSoftware();
+  ZeroGlobalState();
+  if (!StartPlatform() || OpenDisplay(1, 16, 1.32f, 1.32f, true) == 0) {
+    state.SkipWithError("no offscreen display");
+    StopPlatform();
+    return;
+  }
+  SeedRandom(1);
+  NewGame("Player1", "Player2");
+  int64_t now = 0;
+  for (auto _ : state) {
+    StepTheGame(state, now);
+    GameTick();
+    AdvanceEffects();
+    DrawGameScreen();
+  }
+  StopPlatform();
+}
+BENCHMARK(BM_WholeGameTickAt132)->Unit(benchmark::kMillisecond);
+
+// From zeroed state to the first presented frame of the main menu.
+static void BM_StartUpToFirstFrame(benchmark::State& state) {
+  UseOffscreenSoftware();
+  for (auto _ : state) {
+    ZeroGlobalState();
+    if (!StartPlatform()) {
+      state.SkipWithError("no offscreen platform");
+      return;
+    }
+    InitKeyboard();
+    OpenDisplay(1, 16, 1.1f, 1.1f, true);
+    BuildMenus();
+    ShowMainMenu(0);
+    MenuLogic();
+    AdvanceEffects();
+    DrawMenuScreen();
+    state.PauseTiming();
+    StopPlatform();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_StartUpToFirstFrame)->Unit(benchmark::kMillisecond);
