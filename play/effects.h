@@ -42,6 +42,10 @@ constexpr int64_t Forever = -1;  // an end time that never comes; a period that 
 // reference. Shared by cells and labels.
 void RemoveEffect(EffectRecord*& effect);
 
+// True for the 512 block colours: every channel has its low five bits set
+// and the top byte is clear.
+bool IsPaletteColour(uint32_t colour);
+
 void Crossover(uint32_t& a, uint32_t& b, int32_t p);
 void StartBlink(TextLabel* label, float duration, float period);
 void StartColourShift(CellStyle* cell, float duration, float period, uint32_t startColour);

@@ -1,5 +1,257 @@
 #include "shell/display.h"
 
+#include <string>
+
+#include "game/cell.h"
+#include "play/effects.h"
+#include "render/label.h"
+#include "runtime/image.h"
+#include "runtime/random.h"
+#include "runtime/screen.h"
+#include "runtime/text.h"
+#include "runtime/vector.h"
+#include "runtime/window.h"
+#include "shell/state.h"
+#include "shell/tick.h"
+
 ScreenState screenState;
 
 void ZeroScreenState() { screenState = ScreenState{}; }
+
+static const char* const WindowTitle = "Pellovar [1.0.1.8]";
+constexpr int32_t GridColumns = 38;
+constexpr int32_t GridRows = 39;
+
+static constexpr uint32_t Rgb(uint32_t red, uint32_t green, uint32_t blue) {
+  return red | green << 8 | blue << 16;
+}
+
+// Scales below 0.4 are lifted once by 0.1, so that a cell never shrinks to a
+// handful of pixels; 0.2 becomes 0.3, not 0.4.
+static float LiftSmallScale(float scale) { return scale < 0.4f ? scale + 0.1f : scale; }
+
+static int16_t CellSide(int16_t baseCell, float scale) {
+  // The product is taken in single precision, as the scale is stored:
+  // 16 × 1.1f is 17.6 and rounds to 18.
+  const float side = static_cast<float>(baseCell) * scale;
+  return static_cast<int16_t>(RoundEven(side));
+}
+
+// The layer is made only at start-up; when it is made again, the cells of the
+// old one are destroyed so that neither they nor their effects outlive it.
+static void DestroyBackgroundCells() {
+  for (CellStyle*& cell : BackgroundLayer.cells) {
+    if (cell) DestroyCellStyle(cell);
+    cell = nullptr;
+  }
+}
+
+int32_t OpenDisplay(uint8_t screenMode, int16_t baseCell, float scaleX, float scaleY,
+                    bool createBackground) {
+  if (screenMode != 1) return screenState.window;
+  if (!StartSpriteService()) return 0;
+
+  // The previous screen, if any, has been closed and took its sprites with
+  // it: the table's numbers are stale and are only dropped here.
+  ZeroScreenState();
+  MapClear(SpriteTable);
+  ListClear(BlockColourList);
+
+  scaleX = LiftSmallScale(scaleX);
+  scaleY = LiftSmallScale(scaleY);
+
+  screenState.screenMode = screenMode;
+  screenState.scaleX = scaleX;
+  screenState.scaleY = scaleY;
+  screenState.baseCell = baseCell;
+  screenState.cellWidth = CellSide(baseCell, scaleX);
+  screenState.cellHeight = CellSide(baseCell, scaleY);
+  screenState.columns = GridColumns;
+  screenState.rows = GridRows;
+  screenState.width = screenState.columns * screenState.cellWidth;
+  screenState.height = screenState.rows * screenState.cellHeight;
+
+  const int window = OpenAppWindow(AnyWindow, 0, 0, screenState.width, screenState.height,
+                                   WindowTitle, WindowCentred | WindowTitleBar | WindowHidden);
+  if (!window) {
+    ZeroScreenState();
+    return 0;
+  }
+  screenState.window = window;
+
+  if (!OpenGlScreen(GetNativeWindow(window), 0, 0, screenState.width, screenState.height, 0, 0,
+                    0, 0)) {
+    CloseAppWindow(window);
+    ZeroScreenState();
+    return 0;
+  }
+  SetFlipRateLimit(0);
+
+  FillBlockColourList(BlockColourList);
+  MakeBlockSprites(SpriteTable, BlockColourList, screenState.cellWidth, screenState.cellHeight);
+
+  // The table held images until now; each becomes the sprite in its place.
+  MapReset(SpriteTable);
+  while (int* entry = MapNext(SpriteTable)) {
+    const int image = *entry;
+    const int sprite = ImageToSprite(image, false, 255);
+    DisposeImage(image);
+    *entry = sprite;
+  }
+
+  if (createBackground) {
+    DestroyBackgroundCells();
+    Array2DCreate(LayerPriority, screenState.columns + 1, screenState.rows + 1);
+    Array2DCreate(BackgroundLayer, screenState.columns + 1, screenState.rows + 1);
+    FillBackgroundLayer();
+  }
+
+  RevealWindow(window);
+  SetTimer(GetNativeWindow(window), TimerId, 1, Tick);
+  return window;
+}
+
+void FillBackgroundLayer() {
+  // The draws are made in exactly this order so that a seed gives the same
+  // background every time.
+  for (int32_t x = 0; x <= screenState.columns; ++x) {
+    for (int32_t y = 0; y <= screenState.rows; ++y) {
+      CellStyle** slot = Array2DAt(BackgroundLayer, x, y);
+      if (!slot) continue;
+      if (RandomInt(0, 8) != 0) continue;
+
+      CellStyle* cell = CreateCellStyle(BackgroundCellTag);
+      *slot = cell;
+      if (!cell) continue;
+      SetCellKind(cell, RandomInt(0, 1) ? 3 : 4);
+
+      if (RandomInt(0, 3) != 0) {
+        cell->alpha = static_cast<uint8_t>(RandomInt(32, 64));
+        if (RandomInt(0, 1) != 0) {
+          const bool backwards = RandomInt(0, 1) != 0;
+          float step = static_cast<float>(RandomInt(30, 45));
+          if (backwards) step = -step;
+          StartSpin(cell, -1.0f, 0.032f, step, 0.0f);
+        }
+      } else {
+        cell->alpha = static_cast<uint8_t>(RandomInt(164, 192));
+      }
+
+      if (RandomInt(0, 3) == 0) {
+        const float factor = static_cast<float>(RandomInt(5, 18)) / 10.0f;
+        StartScale(cell, -1.0f, factor);
+      }
+    }
+  }
+}
+
+static void CloseDisplay() {
+  KillTimer(GetNativeWindow(screenState.window), TimerId);
+  CloseGlScreen();
+  CloseAppWindow(screenState.window);
+
+  // Closing the screen freed every sprite, the labels' too. Their numbers are
+  // forgotten now, before the new screen hands the same numbers out again:
+  // otherwise refreshing a label would delete whichever new sprite inherited
+  // its old number.
+  MapReset(TextLabelMap);
+  while (TextLabel** label = MapNext(TextLabelMap)) {
+    if (*label) (*label)->sprite = 0;
+  }
+}
+
+bool ReopenDisplay(float scaleX, float scaleY) {
+  if (screenState.screenMode != 1) return true;  // no screen, nothing to rebuild
+
+  const uint8_t screenMode = screenState.screenMode;
+  const int16_t baseCell = screenState.baseCell;
+  const float previousX = screenState.scaleX;
+  const float previousY = screenState.scaleY;
+
+  CloseDisplay();
+
+  // A scale the screen cannot be opened at (too large a window, say) falls
+  // back to the scale that was working a moment ago.
+  if (!OpenDisplay(screenMode, baseCell, scaleX, scaleY, false) &&
+      !OpenDisplay(screenMode, baseCell, previousX, previousY, false)) {
+    return false;
+  }
+
+  MapReset(TextLabelMap);
+  while (TextLabel** entry = MapNext(TextLabelMap)) {
+    TextLabel* label = *entry;
+    if (!label) continue;
+    const std::string text = label->text;  // the refresh stores it again
+    RefreshTextLabel(label, text, label->sizeX, label->sizeY, label->colour);
+  }
+  return true;
+}
+
+void FillBlockColourList(OrderedList<uint32_t>& list) {
+  ListClear(list);
+  for (uint32_t red = 31; red <= 255; red += 32) {
+    for (uint32_t green = 31; green <= 255; green += 32) {
+      for (uint32_t blue = 31; blue <= 255; blue += 32) {
+        ListAppend(list) = Rgb(red, green, blue);
+      }
+    }
+  }
+}
+
+static void AddBlockImage(KeyedMap<int>& table, const std::string& key, int width, int height,
+                          uint32_t colourA, uint32_t colourB) {
+  const int image = NewImage(width, height, 0xFFFFFFFFu);
+  MapAddOrFind(table, key) = image;
+  DrawBlockImage(image, colourA, colourB);
+}
+
+void MakeBlockSprites(KeyedMap<int>& table, OrderedList<uint32_t>& list, int width, int height) {
+  const uint32_t paleFace = Rgb(179, 196, 179);
+  const uint32_t paleEdge = Rgb(168, 185, 168);
+  const uint32_t brightFace = Rgb(187, 204, 187);
+  const uint32_t darkEdge = Rgb(131, 143, 131);
+
+  AddBlockImage(table, "2", width, height, paleFace, paleEdge);
+  AddBlockImage(table, "1", width, height, ScaleColour(paleFace, 0.8f), paleEdge);
+  AddBlockImage(table, "5", width, height, brightFace, darkEdge);
+  AddBlockImage(table, "6", width, height, ScaleColour(brightFace, 1.2f), darkEdge);
+  AddBlockImage(table, "3", width, height, paleFace, paleFace);
+  AddBlockImage(table, "4", width, height, paleEdge, paleEdge);
+
+  for (uint32_t* colour = ListFirst(list); colour; colour = ListNext(list)) {
+    AddBlockImage(table, DecimalText(*colour), width, height, ScaleColour(*colour, 1.0f),
+                  ScaleColour(*colour, 0.7f));
+  }
+}
+
+void DrawBlockImage(int image, uint32_t colourA, uint32_t colourB) {
+  colourA |= 0xFF000000u;
+  colourB |= 0xFF000000u;
+  const int canvas = CanvasForImage(image, 1);
+  if (!canvas || !BeginVector(canvas)) return;
+
+  // Seven units across whatever the cell size: the squares stay in proportion.
+  ScaleAxes(CanvasWidth() / 7.0, CanvasHeight() / 7.0);
+  SetPaint(colourB);
+  PathRect(0, 0, 7, 7);
+  FillCurrentPath();
+  SetPaint(colourA);
+  PathRect(1, 1, 5, 5);
+  FillCurrentPath();
+  SetPaint(colourB);
+  PathRect(2, 2, 3, 3);
+  FillCurrentPath();
+  EndVector();
+}
+
+uint32_t ScaleColour(uint32_t colour, float factor) {
+  uint32_t result = 0;
+  for (int shift = 0; shift <= 16; shift += 8) {
+    const float scaled = static_cast<float>((colour >> shift) & 0xFFu) * factor;
+    int64_t channel = RoundEven(scaled);
+    if (channel > 255) channel = 255;
+    if (channel < 0) channel = 0;
+    result |= static_cast<uint32_t>(channel) << shift;
+  }
+  return result;
+}

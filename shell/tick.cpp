@@ -1,5 +1,75 @@
 #include "shell/tick.h"
 
+#include <string>
+
+#include "game/step.h"
+#include "menu/menu.h"
+#include "play/effects.h"
+#include "play/keys.h"
+#include "render/screens.h"
+#include "runtime/clock.h"
+#include "runtime/text.h"
+#include "runtime/window.h"
+#include "shell/display.h"
+#include "shell/state.h"
+
 TickState tickState;
 
 void ZeroTickState() { tickState = TickState{}; }
+
+std::string StatisticsText() {
+  std::string text = " | FPS:" + DecimalText(tickState.ticksCounted) +
+                     ", Gc" + DecimalText(MapCount(CellStyleRegistry)) +
+                     ", Tc" + DecimalText(MapCount(TextLabelMap)) +
+                     ", Fc" + DecimalText(MapCount(FigureRegistry)) +
+                     ", Sc" + DecimalText(ListCount(EffectList));
+  if (tickState.ticksCounted != 0) {
+    // The averages are held as 32-bit floats before they are written.
+    float logic = static_cast<float>(tickState.logicMs) / static_cast<float>(tickState.ticksCounted);
+    float video = static_cast<float>(tickState.videoMs) / static_cast<float>(tickState.ticksCounted);
+    text += ", L" + FixedText(logic, 1) + ", V" + FixedText(video, 1);
+  }
+  return text;
+}
+
+void Tick(void*, uint32_t, uintptr_t, uint32_t) {
+  int64_t t0 = ReadClock();
+  if (t0 < tickState.nextTickTime) return;
+  gameState.now = t0;
+  PollKeyboard();
+
+  // The branch follows the mode as it was when the tick began, even if a
+  // handler changes it half-way.
+  switch (gameState.mode) {
+    case Menu:
+      tickState.logicMs += MenuLogic();
+      tickState.videoMs += AdvanceEffects();
+      tickState.videoMs += DrawMenuScreen();
+      break;
+    case Game:
+      tickState.logicMs += GameTick();
+      tickState.videoMs += AdvanceEffects();
+      tickState.videoMs += DrawGameScreen();
+      if (keyBindingTable.bindings[MenuEscape].holdCounter != 0 &&
+          gameState.now > menuState.MenuNextInputTime) {
+        ShowMainMenu(0);
+      }
+      break;
+    default:
+      break;
+  }
+  tickState.ticksCounted += 1;
+
+  if (ReadClock() >= tickState.nextTitleTime) {
+    SetTitleText(screenState.window, "Pellovar [1.0.1.8]" + StatisticsText());
+    tickState.logicMs = 0;
+    tickState.videoMs = 0;
+    tickState.nextTitleTime = ReadClock() + TitleInterval;
+    tickState.ticksCounted = 0;
+  }
+
+  // Due 16 ms after this tick began, however long it took: no catch-up.
+  int64_t r1 = ReadClock();
+  int64_t r2 = ReadClock();
+  tickState.nextTickTime = r1 + TickPeriod - (r2 - t0);
+}

@@ -1,6 +1,7 @@
 // The tick: the one procedure that advances the program, at most every 16 ms.
 #pragma once
 #include <cstdint>
+#include <string>
 
 struct TickState {
   int64_t nextTickTime;
@@ -14,6 +15,9 @@ extern TickState tickState;
 
 constexpr int64_t TickPeriod = 16;
 constexpr int64_t TitleInterval = 1000;
+
+// The statistics part of the title: " | FPS:…, Gc…, Tc…, Fc…, Sc…, L…, V…".
+std::string StatisticsText();
 
 void Tick(void* window, uint32_t message, uintptr_t timerId, uint32_t time);
 void ZeroTickState();

@@ -1,0 +1,59 @@
+#include "shell/startup.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "menu/menu.h"
+#include "play/keys.h"
+#include "runtime/platform.h"
+#include "runtime/window.h"
+#include "shell/display.h"
+#include "shell/state.h"
+#include "shell/tick.h"
+
+static constexpr const char* FailureCaption = "Zuz avido dovi";
+static constexpr const char* FailureText = "Failed to init base video stuff";
+
+static void Shutdown() {
+  // StopPlatform closes the screen before it destroys the windows, and
+  // releases the keyboard.
+  StopPlatform();
+}
+
+void ExitProgram() {
+  gameState.mode = Quit;
+  Shutdown();
+  std::exit(0);
+}
+
+void ExitAfterVideoFailure() {
+  // Also on standard error: with no display at all the box cannot be shown.
+  std::fprintf(stderr, "%s: %s\n", FailureCaption, FailureText);
+  ShowAlert(FailureCaption, FailureText);
+  Shutdown();
+  std::exit(1);
+}
+
+int RunProgram() {
+  ZeroGlobalState();  // global state zeroed, containers and fixed styles made
+  bool platformUp = StartPlatform();
+  InitKeyboard();  // the game runs without input when this fails
+
+  if (!platformUp || CountDesktops() == 0) ExitAfterVideoFailure();
+  float scale = static_cast<float>(GetDesktopWidth(0)) / 1600.0f * 1.1f;
+  if (OpenDisplay(1, 16, scale, scale, true) == 0) ExitAfterVideoFailure();
+
+  BuildMenus();
+  ShowMainMenu(0);
+
+  for (;;) {
+    int code = WaitEvent(1);
+    if (code == CloseWindowEvent) {
+      gameState.mode = Quit;
+    } else if (code != 0) {
+      continue;  // drain pending events before ticking directly
+    }
+    if (gameState.mode == Quit) ExitProgram();
+    Tick(GetNativeWindow(screenState.window), 0, 0, 0);
+  }
+}

@@ -1,0 +1,60 @@
+#!/usr/bin/env python3
+"""The real program at start-up: window size from the desktop width, the
+statistics title, the first frame, a close request, and no display at all."""
+
+import os
+import re
+import subprocess
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from xharness import Display, close_to, wait_exit, wait_until  # noqa: E402
+
+CLEAR = (187, 204, 187)
+TITLE = re.compile(r"^Pellovar \[1\.0\.1\.8\] \| FPS:\d+, Gc\d+, Tc\d+, Fc\d+, Sc\d+, "
+                   r"L\d+\.\d, V\d+\.\d$")
+
+
+def check_desktop(program, artifacts, width, expected_size, cell):
+    display = Display(width, 1000)
+    try:
+        process = display.launch(program)
+        window = display.find_window(process)
+        size = display.window_size(window)
+        assert size == expected_size, f"{width}-wide desktop: window {size}, expected {expected_size}"
+        assert wait_until(lambda: TITLE.match(display.title(window)) is not None), \
+            f"title {display.title(window)!r} does not match the statistics format"
+        fps = int(re.search(r"FPS:(\d+)", display.title(window)).group(1))
+        picture = display.screenshot(window, os.path.join(artifacts, f"startup-{width}.png"))
+        assert (picture.width, picture.height) == expected_size
+        # Somewhere outside the menu panel the clear colour shows between the
+        # background blocks.
+        border = [picture.cell(c, r, cell) for c in range(0, 3) for r in range(0, 39)]
+        assert any(close_to(p, CLEAR, 2) for p in border), "no clear-colour cell at the left edge"
+        display.request_close(window)
+        status = wait_exit(process, 10)
+        assert status == 0, f"close request: exit status {status}"
+        print(f"ok: {width}-wide desktop gives {size}, title ok (FPS {fps}), closed with 0")
+    finally:
+        display.close()
+
+
+def check_no_display(program):
+    env = {k: v for k, v in os.environ.items()
+           if k not in ("DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER")}
+    result = subprocess.run([program], env=env, capture_output=True, text=True, timeout=30)
+    assert result.returncode == 1, f"no display: exit status {result.returncode}, expected 1"
+    assert "Failed to init base video stuff" in result.stderr, f"stderr was {result.stderr!r}"
+    print("ok: without a display the failure is reported and the status is 1")
+
+
+def main():
+    program, artifacts = sys.argv[1], sys.argv[2]
+    os.makedirs(artifacts, exist_ok=True)
+    check_desktop(program, artifacts, 1600, (684, 702), 18)
+    check_desktop(program, artifacts, 1920, (798, 819), 21)
+    check_no_display(program)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,94 @@
+// The tick's pacing and statistics, headless with a scripted clock.
+#include <gtest/gtest.h>
+
+#include "game/cell.h"
+#include "runtime/clock.h"
+#include "shell/state.h"
+#include "shell/tick.h"
+
+namespace {
+
+// The clock reads `base` at the first reading of each tick and base + work
+// at every later reading, as if the tick's own work took `work` ms.
+int64_t base = 0;
+int64_t work = 0;
+int readsThisTick = 0;
+int64_t ScriptedClock() { return readsThisTick++ == 0 ? base : base + work; }
+
+void CallTickAt(int64_t t) {
+  base = t;
+  readsThisTick = 0;
+  Tick(nullptr, 0, 0, 0);
+}
+
+class TickTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ZeroGlobalState();
+    gameState.mode = Quit;  // neither branch: only pacing and counting run
+    work = 0;
+    SetClockSource(ScriptedClock);
+  }
+  void TearDown() override { SetClockSource(nullptr); }
+};
+
+TEST_F(TickTest, SecondCallWithinThePeriodDoesNothing) {
+  CallTickAt(100);
+  EXPECT_EQ(gameState.now, 100);
+  EXPECT_EQ(tickState.nextTickTime, 116);
+  int counted = tickState.ticksCounted;
+  CallTickAt(115);
+  EXPECT_EQ(gameState.now, 100) << "a call before the tick is due must not run it";
+  EXPECT_EQ(tickState.ticksCounted, counted);
+  CallTickAt(116);
+  EXPECT_EQ(gameState.now, 116);
+  EXPECT_EQ(tickState.ticksCounted, counted + 1);
+}
+
+TEST_F(TickTest, LongTickIsFollowedByOneTickNotACatchUp) {
+  work = 40;
+  CallTickAt(0);
+  // Due 16 ms after the tick began: already past when the 40 ms tick ends.
+  EXPECT_EQ(tickState.nextTickTime, 16);
+  work = 0;
+  CallTickAt(41);
+  EXPECT_EQ(gameState.now, 41);
+  CallTickAt(42);
+  EXPECT_EQ(gameState.now, 41) << "no second, catch-up tick";
+  CallTickAt(57);
+  EXPECT_EQ(gameState.now, 57);
+}
+
+TEST_F(TickTest, FirstTickWritesTheTitleAndRestartsTheCount) {
+  CallTickAt(5);
+  // The title was written at once (nextTitleTime started at 0) and the
+  // counters were reset for the next second.
+  EXPECT_EQ(tickState.ticksCounted, 0);
+  EXPECT_EQ(tickState.nextTitleTime, 1005);
+  for (int64_t t = 21; t < 1005; t += 16) CallTickAt(t);
+  EXPECT_EQ(tickState.ticksCounted, 62);
+  CallTickAt(1013);
+  EXPECT_EQ(tickState.ticksCounted, 0);
+  EXPECT_EQ(tickState.nextTitleTime, 2013);
+}
+
+TEST_F(TickTest, StatisticsTextCountsRegistriesAndAverages) {
+  tickState.ticksCounted = 1;
+  EXPECT_EQ(StatisticsText(), " | FPS:1, Gc0, Tc0, Fc0, Sc0, L0.0, V0.0");
+
+  CreateCellStyle(GameCellTag);
+  CreateCellStyle(BackgroundCellTag);
+  ListAppend(EffectList);
+  tickState.ticksCounted = 62;
+  tickState.logicMs = 31;
+  tickState.videoMs = 250;
+  EXPECT_EQ(StatisticsText(), " | FPS:62, Gc2, Tc0, Fc0, Sc1, L0.5, V4.0");
+
+  tickState.ticksCounted = 3;
+  tickState.logicMs = 1;
+  tickState.videoMs = 2;
+  // 1 / 3 and 2 / 3 as 32-bit floats, one decimal.
+  EXPECT_EQ(StatisticsText(), " | FPS:3, Gc2, Tc0, Fc0, Sc1, L0.3, V0.7");
+}
+
+}  // namespace
