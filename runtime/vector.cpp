@@ -12,6 +12,7 @@
 
 #include <cairo.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -58,19 +59,22 @@ int BeginVector(int target) {
 double CanvasWidth() { return canvas ? canvasWidth : 0; }
 double CanvasHeight() { return canvas ? canvasHeight : 0; }
 
-// Applies `m` before the current transform. A transform that cannot be
-// inverted would leave Cairo's context unusable for good, so it is refused.
+// Whether Cairo accepts `m` as a transform. One it refuses would leave the
+// context unusable for good, so such a transform is never set.
+static bool UsableTransform(const cairo_matrix_t& m) {
+  if (!Finite(m.xx, m.yx) || !Finite(m.xy, m.yy) || !Finite(m.x0, m.y0)) return false;
+  double det = m.xx * m.yy - m.xy * m.yx;  // Cairo's own test
+  cairo_matrix_t inverse = m;
+  return std::isfinite(det) && det != 0 && cairo_matrix_invert(&inverse) == CAIRO_STATUS_SUCCESS;
+}
+
+// Applies `m` before the current transform, unless the result is unusable.
 static void PrependTransform(const cairo_matrix_t& m) {
   if (!canvas) return;
-  cairo_matrix_t current, combined, check;
+  cairo_matrix_t current, combined;
   cairo_get_matrix(canvas, &current);
   cairo_matrix_multiply(&combined, &m, &current);
-  check = combined;
-  if (cairo_matrix_invert(&check) != CAIRO_STATUS_SUCCESS) return;
-  if (!Finite(combined.xx, combined.yx) || !Finite(combined.xy, combined.yy) ||
-      !Finite(combined.x0, combined.y0))
-    return;
-  cairo_set_matrix(canvas, &combined);
+  if (UsableTransform(combined)) cairo_set_matrix(canvas, &combined);
 }
 
 void ScaleAxes(double sx, double sy) {
@@ -181,8 +185,9 @@ void PathEllipseArc(double x, double y, double rx, double ry, double start, doub
     return;
   }
   double sweep = start < end ? end - start : 360.0 - (start - end);
-  // More than a full turn would only retrace the ellipse.
-  if (sweep > 360.0) sweep = 360.0;
+  // More than a full turn would only retrace the ellipse. (A start more than
+  // a turn past the end gives a negative sweep: counter-clockwise.)
+  sweep = std::clamp(sweep, -360.0, 360.0);
   double from = std::fmod(start, 360.0);
   if (from < 0) from += 360.0;
 
@@ -194,16 +199,21 @@ void PathEllipseArc(double x, double y, double rx, double ry, double start, doub
   double u1 = ParametricAngle((from + sweep) * Pi / 180.0, rx, ry);
   // Draw the unit circle in a coordinate system stretched to the ellipse; the
   // path keeps its device coordinates when the stretch is undone.
-  cairo_matrix_t saved;
+  cairo_matrix_t saved, local, stretched;
   cairo_get_matrix(canvas, &saved);
-  cairo_translate(canvas, x, y);
-  cairo_scale(canvas, rx, ry);
-  cairo_matrix_t stretched;
-  cairo_get_matrix(canvas, &stretched);
-  if (cairo_matrix_invert(&stretched) == CAIRO_STATUS_SUCCESS) {
-    cairo_arc(canvas, 0, 0, 1, u0, u1);
+  cairo_matrix_init_translate(&local, x, y);
+  cairo_matrix_scale(&local, rx, ry);
+  cairo_matrix_multiply(&stretched, &local, &saved);
+  if (UsableTransform(stretched)) {
+    cairo_set_matrix(canvas, &stretched);
+    // Rounding must not turn a short sweep into a full turn the other way.
+    if (sweep >= 0) {
+      cairo_arc(canvas, 0, 0, 1, u0, std::max(u0, u1));
+    } else {
+      cairo_arc_negative(canvas, 0, 0, 1, u0, std::min(u0, u1));
+    }
+    cairo_set_matrix(canvas, &saved);
   }
-  cairo_set_matrix(canvas, &saved);
 
   double endMod = std::fmod(end, 360.0);
   if (endMod < 0) endMod += 360.0;

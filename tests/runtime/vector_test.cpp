@@ -165,11 +165,12 @@ TEST(VectorDrawing, ArcAnglesAreSeenFromTheCentreAndRunClockwise) {
   for (const Expect& e : expected)
     EXPECT_EQ(c.Alpha(e.x, e.y), e.alpha) << e.why << " at " << e.x << "," << e.y << "\n" << c.Rows();
 
-  // 0 → 180 is the lower half; 180 → 0 (sweep 180 from 180) the upper half.
+  // 0 → 180 is the lower half; 180 → 0 (sweep 180 from 180) the upper half;
+  // 540 → 0 sweeps −180 from 180, back through 90: the lower half.
   struct Half {
     double start, end;
     int below, above;
-  } halves[] = {{0, 180, 255, 0}, {180, 0, 0, 255}, {-180, 0, 0, 255}, {360, 540, 255, 0}};
+  } halves[] = {{0, 180, 255, 0}, {180, 0, 0, 255}, {-180, 0, 0, 255}, {360, 540, 255, 0}, {540, 0, 255, 0}};
   for (const Half& h : halves) {
     Canvas d(20, 20);
     PathEllipseArc(10, 10, 6, 6, h.start, h.end);
@@ -340,10 +341,13 @@ TEST(VectorDrawing, FailuresAndMisuseAreHarmless) {
   EXPECT_EQ(CanvasHeight(), 8);
   PopState();           // nothing pushed
   ScaleAxes(0, 1);      // would make the transform singular
+  ScaleAxes(1e-200, 1e-200);  // invertible on paper, not to Cairo
   ShiftOrigin(NAN, 0);  // not a number
   TurnAbout(INFINITY, 0, 30);
   PathMoveTo(NAN, 1);
   DashCurrentPath(1, 0.5, 0);  // period below the width: no gap, still drawn
+  PathEllipseArc(1, 1, 1e-200, 1e-200, 0, 360);  // a stretch too small to undo
+  FillCurrentPath();
   PathRect(1, 1, 2, 2);
   FillCurrentPath();
   EXPECT_EQ(c.Alpha(2, 2), 255) << "drawing still works after the refused calls\n" << c.Rows();
