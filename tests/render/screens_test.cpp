@@ -141,7 +141,7 @@ TEST_F(GameScreen, TwoPlayersSideBySide) {
   one.current = CreateFigure(8, static_cast<int32_t>(falling));  // at field (0, 2)
   one.current->x = 0;
   one.current->y = 2;
-  one.next = CreateFigure(8, static_cast<int32_t>(nextColour));
+  one.next = CreateFigure(7, static_cast<int32_t>(nextColour));  // three wide: from bx1
   one.namePattern = 0;
   // No current figure: no box background, the pattern shows under the next
   // figure instead. Player 2's pattern styles are the other way round.
@@ -155,8 +155,8 @@ TEST_F(GameScreen, TwoPlayersSideBySide) {
   Put(rows, 6, 7, "OIceeeeeeeeeIIeeeeeeeeeeIO");
   for (int y = 8; y <= 26; ++y) Put(rows, 6, y, "OIeeeeeeeeeeIIeeeeeeeeeeIO");
   Put(rows, 6, 27, "OIIIIIIIIIIIIIIIIIIIIIIIIO");
-  Put(rows, 6, 28, "O----bnbb-----####nn#####O");
-  Put(rows, 6, 29, "O----bbbb----#####nn#####O");
+  Put(rows, 6, 28, "O----nnnb-----####nn#####O");
+  Put(rows, 6, 29, "O----bnbb----#####nn#####O");
   Put(rows, 6, 30, "O----bbbb----############O");
   Put(rows, 6, 31, "O----bbbb----############O");
   Put(rows, 6, 32, "OOOOOOOOOOOOOOOOOOOOOOOOOO");
