@@ -19,11 +19,13 @@ CellStyle* CreateCellStyle(uint8_t tag) {
 }
 
 void SetCellKind(CellStyle* style, int32_t kind) {
+  if (!style) return;
   style->kind = kind;
   style->spriteKey = DecimalText(kind);
 }
 
 CellStyle* CopyCellStyle(const CellStyle* source) {
+  if (!source) return nullptr;
   CellStyle* copy = CreateCellStyle(0);
   if (!copy) return nullptr;
   *copy = *source;
@@ -45,4 +47,6 @@ bool DestroyCellStyle(CellStyle* style) {
   return true;
 }
 
-void DetachEffect(CellStyle* style) { RemoveEffect(style->effect); }
+void DetachEffect(CellStyle* style) {
+  if (style) RemoveEffect(style->effect);
+}

@@ -128,6 +128,12 @@ void CaptureFrames(bool on) {
   }
 }
 
+const char* ScreenRendererName() {
+  SDL_RendererInfo info;
+  if (!renderer || SDL_GetRendererInfo(renderer, &info) != 0) return "";
+  return info.name;
+}
+
 bool LastFramePixels(std::vector<uint32_t>& pixels, int& width, int& height) {
   if (lastFrame.empty()) return false;
   pixels = lastFrame;

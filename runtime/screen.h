@@ -36,4 +36,7 @@ void DrawSpriteTinted(int sprite, int x, int y, uint8_t alpha, uint32_t colour);
 // For tests: the pixels of the frame most recently presented, as 0xAARRGGBB
 // rows of width pixels. Only kept while capture is on.
 void CaptureFrames(bool on);
+// For tests: the name of the renderer behind the open screen ("software",
+// "opengl", ...), empty when no screen is open.
+const char* ScreenRendererName();
 bool LastFramePixels(std::vector<uint32_t>& pixels, int& width, int& height);

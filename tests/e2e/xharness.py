@@ -66,9 +66,13 @@ class Display:
         time.sleep(0.2)
 
     def key(self, *names, pause=0.3):
-        """Taps each key in turn; the menus ignore keys for 200 ms after one."""
+        """Taps each key in turn. The game samples the keyboard every 16 ms, so
+        each key stays down for a few polls; the menus ignore keys for 200 ms
+        after one."""
         for name in names:
-            self.run("xdotool", "key", name)
+            self.run("xdotool", "keydown", name)
+            time.sleep(0.06)
+            self.run("xdotool", "keyup", name)
             time.sleep(pause)
 
     def hold(self, name, seconds):

@@ -1,0 +1,303 @@
+// Text labels: glyph documents drawn into images with the vector service,
+// laid out into text images, and turned into each label's sprite at the
+// current display scale.
+#include "render/label.h"
+
+#include <locale.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cwctype>
+#include <new>
+#include <unordered_map>
+#include <vector>
+
+#include "game/cell.h"
+#include "play/effects.h"
+#include "render/glyphs.h"
+#include "runtime/image.h"
+#include "runtime/screen.h"
+#include "runtime/text.h"
+#include "runtime/vector.h"
+#include "shell/display.h"
+#include "shell/state.h"
+
+static constexpr uint32_t Transparent = 0xFFFFFFFFu;
+static const std::string SpaceKey = " ";
+
+TextLabel* CreateTextLabel(uint8_t layer) {
+  TextLabel* label = new (std::nothrow) TextLabel{};
+  if (!label) return nullptr;
+  label->layer = layer;
+  MapAddOrFind(TextLabelMap, IdentityKey(label)) = label;
+  return label;
+}
+
+static bool IsRegistered(const TextLabel* label) {
+  if (!label) return false;
+  TextLabel** entry = MapFind(TextLabelMap, IdentityKey(label));
+  return entry && *entry == label;
+}
+
+bool DestroyTextLabel(TextLabel* label) {
+  if (!IsRegistered(label)) return false;
+  RemoveEffect(label->effect);
+  if (label->sprite) DeleteSprite(label->sprite);
+  MapRemove(TextLabelMap, IdentityKey(label));
+  delete label;
+  return true;
+}
+
+// ---- one glyph --------------------------------------------------------------
+
+static uint32_t StrokeFlags(uint8_t drawMethod2) {
+  switch (drawMethod2) {
+    case 1:
+      return 0;  // flat ends, mitred joins
+    case 2:
+      return StrokeRoundCaps | StrokeRoundJoins;
+    default:
+      return StrokeSquareCaps;  // square ends, mitred joins
+  }
+}
+
+static void DrawElement(const X16DATA& e, int32_t colour) {
+  uint8_t method = e.DrawMethod <= 2 ? e.DrawMethod : 0;
+  uint32_t flags = StrokeFlags(e.DrawMethod2);
+  uint32_t paint = static_cast<uint32_t>(e.DrawRGBA);
+  if (colour != -1) paint = (static_cast<uint32_t>(colour) & 0x00FFFFFFu) | (paint & 0xFF000000u);
+  SetPaint(paint);
+
+  PushState();
+  double x1 = e.X1, y1 = e.Y1, x4 = e.X4, y4 = e.Y4;
+  switch (e.Type) {
+    case 0:
+      TurnAbout((x1 + x4) / 2, (y1 + y4) / 2, e.DrawAngle);
+      PathMoveTo(x1, y1);
+      PathLineTo(x4, y4);
+      break;
+    case 1:
+      TurnAbout((x1 + x4) / 2, (y1 + y4) / 2, e.DrawAngle);
+      PathMoveTo(x1, y1);
+      PathCubicTo(e.X2, e.Y2, e.X3, e.Y3, x4, y4);
+      break;
+    case 2:
+      if (x4 < x1) std::swap(x1, x4);
+      if (y4 < y1) std::swap(y1, y4);
+      TurnAbout((x1 + x4) / 2, (y1 + y4) / 2, e.DrawAngle);
+      PathRect(x1, y1, x4 - x1, y4 - y1);
+      break;
+    case 3:
+      TurnAbout(x1, y1, e.DrawAngle);
+      PathEllipseArc(x1, y1, std::fabs(x1 - x4), std::fabs(y1 - y4), e.X2, e.Y2);
+      break;
+  }
+  if (method == 1 && e.Type != 0) {
+    FillCurrentPath();
+  } else if (method == 2) {
+    DashCurrentPath(e.DrawWidth, 1.5 * e.DrawWidth, flags);
+  } else {
+    // A line has no inside: filling one strokes it.
+    StrokeCurrentPath(e.DrawWidth, flags);
+  }
+  PopState();
+}
+
+// A side of the glyph box in pixels: rounded, and never empty.
+static int PixelSide(float units, float scale) {
+  float side = units * scale;
+  if (!(std::fabs(side) < 32768.0f)) return 0;  // too large, or not a number
+  int64_t pixels = RoundEven(side);
+  return pixels == 0 ? 1 : static_cast<int>(pixels);
+}
+
+int RasteriseGlyph(const X16FILE& glyph, float scaleX, float scaleY, int32_t colour) {
+  // An empty document (one that failed to decode) becomes a blank of the
+  // smallest box.
+  float boxW = glyph.X16W >= 1.0f ? std::min(glyph.X16W, 16.0f) : 1.0f;
+  float boxH = glyph.X16H >= 1.0f ? std::min(glyph.X16H, 16.0f) : 1.0f;
+  int width = PixelSide(boxW, scaleX);
+  int height = PixelSide(boxH, scaleY);
+  int image = NewImage(width, height, Transparent);
+  if (!image) return 0;
+  if (!BeginVector(CanvasForImage(image, 1))) return image;
+  // The box fills the image exactly, whatever rounding did to its size.
+  ScaleAxes(static_cast<double>(width) / boxW, static_cast<double>(height) / boxH);
+  for (const X16DATA& e : glyph.CData) {
+    if (e.Visible == 0 || e.Type > 3) continue;
+    DrawElement(e, colour);
+  }
+  EndVector();
+  return image;
+}
+
+// ---- text ---------------------------------------------------------------------
+
+// The text as UTF-16 code units, the units the walk below steps through.
+// Malformed UTF-8 becomes U+FFFD.
+static std::vector<uint16_t> Utf16Units(const std::string& text) {
+  std::vector<uint16_t> units;
+  size_t i = 0, n = text.size();
+  while (i < n) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    uint32_t code = 0xFFFD;
+    size_t extra = c < 0x80 ? 0 : (c >> 5) == 0x6 ? 1 : (c >> 4) == 0xE ? 2 : (c >> 3) == 0x1E ? 3 : 99;
+    if (extra == 0) {
+      code = c;
+      i += 1;
+    } else if (extra == 99 || extra > n - i - 1) {
+      i += 1;  // a stray continuation byte, an invalid lead, or cut short
+    } else {
+      uint32_t value = c & (0x3F >> extra);
+      bool ok = true;
+      for (size_t k = 1; k <= extra; ++k) {
+        unsigned char follow = static_cast<unsigned char>(text[i + k]);
+        if ((follow & 0xC0) != 0x80) {
+          ok = false;
+          break;
+        }
+        value = value << 6 | (follow & 0x3F);
+      }
+      static const uint32_t smallest[] = {0, 0x80, 0x800, 0x10000};
+      if (ok && value >= smallest[extra] && value <= 0x10FFFF && (value < 0xD800 || value > 0xDFFF)) {
+        code = value;
+        i += extra + 1;
+      } else {
+        i += 1;
+      }
+    }
+    if (code >= 0x10000) {
+      code -= 0x10000;
+      units.push_back(static_cast<uint16_t>(0xD800 + (code >> 10)));
+      units.push_back(static_cast<uint16_t>(0xDC00 + (code & 0x3FF)));
+    } else {
+      units.push_back(static_cast<uint16_t>(code));
+    }
+  }
+  return units;
+}
+
+// Upper case by the Unicode case tables, independent of the process locale
+// (which the program never sets, and whose "C" tables know only ASCII).
+static uint16_t UpperCase(uint16_t unit) {
+  if (unit >= 0xD800 && unit <= 0xDFFF) return unit;  // half of a pair: no case
+  static locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+  wint_t upper = unicode ? towupper_l(unit, unicode) : std::towupper(unit);
+  return upper <= 0xFFFF ? static_cast<uint16_t>(upper) : unit;
+}
+
+// The glyph table key of one code unit: the character as UTF-8 text.
+static std::string KeyOf(uint16_t unit) {
+  std::string key;
+  if (unit < 0x80) {
+    key += static_cast<char>(unit);
+  } else if (unit < 0x800) {
+    key += static_cast<char>(0xC0 | unit >> 6);
+    key += static_cast<char>(0x80 | (unit & 0x3F));
+  } else {
+    key += static_cast<char>(0xE0 | unit >> 12);
+    key += static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
+    key += static_cast<char>(0x80 | (unit & 0x3F));
+  }
+  return key;
+}
+
+struct TextLine {
+  std::vector<int> glyphs;  // images, in order
+  int width = 0;
+  int height = 0;
+};
+
+int RenderTextImage(const std::string& text, float scaleX, float scaleY, int32_t colour) {
+  LoadGlyphTable();
+  const X16FILE* space = MapFind(GlyphTable, SpaceKey);
+  int lineHeight = space ? static_cast<int>(RoundEven(space->X16H * scaleY)) : 0;
+
+  std::vector<TextLine> lines(1);
+  std::unordered_map<std::string, int> cache;  // one image per distinct glyph
+  for (uint16_t unit : Utf16Units(text)) {
+    if (unit == 0) break;
+    if (unit == '\r' || unit == '\n') {
+      lines.emplace_back();
+      lines.back().height = lineHeight;
+      continue;
+    }
+    std::string key = KeyOf(UpperCase(unit));
+    const X16FILE* glyph = MapFind(GlyphTable, key);
+    if (!glyph) {
+      key = SpaceKey;
+      glyph = space;
+    }
+    if (!glyph) continue;  // not even a space to stand in
+    auto cached = cache.find(key);
+    int image = cached != cache.end() ? cached->second
+                                      : cache[key] = RasteriseGlyph(*glyph, scaleX, scaleY, colour);
+    int w, h;
+    if (!ImageDims(image, w, h)) continue;  // an image that could not be made takes no room
+    TextLine& line = lines.back();
+    line.glyphs.push_back(image);
+    line.width += w;
+    line.height = std::max(line.height, h);
+  }
+
+  int64_t width = 0, height = 0;
+  for (const TextLine& line : lines) {
+    width = std::max<int64_t>(width, line.width);
+    height += line.height;
+  }
+  int result = 0;
+  if (width > 0 && height > 0 && width <= INT32_MAX && height <= INT32_MAX)
+    result = NewImage(static_cast<int>(width), static_cast<int>(height), Transparent);
+  if (result && BeginImagePixels(result)) {
+    int y = 0;
+    for (const TextLine& line : lines) {
+      int x = 0;
+      for (int image : line.glyphs) {
+        PutImageAt(image, x, y);
+        int w, h;
+        ImageDims(image, w, h);
+        x += w;
+      }
+      y += line.height;
+    }
+    EndImagePixels();
+  }
+  for (const auto& entry : cache) DisposeImage(entry.second);
+  return result;
+}
+
+// ---- labels -------------------------------------------------------------------
+
+void RefreshTextLabel(TextLabel* label, const std::string& text, float sizeX, float sizeY, uint32_t colour) {
+  if (!IsRegistered(label)) return;
+  float fx = sizeX * screenState.scaleX;
+  float fy = sizeY * screenState.scaleY;
+  // Drawn at four times the size and reduced: the reduction averages 4 × 4
+  // samples per pixel, smoother than the rasteriser's own edges.
+  int image = RenderTextImage(text, 4 * fx, 4 * fy, static_cast<int32_t>(colour));
+  if (!image) return;  // an empty text keeps what the label showed
+  int width, height;
+  ImageDims(image, width, height);
+  int quarterW = std::max<int>(1, static_cast<int>(RoundEven(width * 0.25)));
+  int quarterH = std::max<int>(1, static_cast<int>(RoundEven(height * 0.25)));
+  // Below one pixel per glyph unit, averaging would wash the strokes out.
+  ScaleImageTo(image, quarterW, quarterH, fx >= 1.0f && fy >= 1.0f ? 0 : 1);
+
+  if (label->sprite) {
+    DeleteSprite(label->sprite);
+    label->sprite = 0;
+  }
+  int sprite = ImageToSprite(image, true, 255);
+  if (sprite) {
+    ImageDims(image, width, height);
+    label->sprite = sprite;
+    label->sizeX = sizeX;
+    label->sizeY = sizeY;
+    label->text = text;
+    label->colour = colour;
+    label->spriteWidth = static_cast<int16_t>(width);
+    label->spriteHeight = static_cast<int16_t>(height);
+  }
+  DisposeImage(image);
+}

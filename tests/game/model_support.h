@@ -1,0 +1,54 @@
+// Helpers shared by the game model and effect tests.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "game/figure.h"
+#include "shell/state.h"
+
+// The 512 block colours, each channel one of 31, 63, ..., 255. The shell
+// fills the real list when the display opens; the model only needs the
+// values.
+inline void FillTestPalette() {
+  ListCreate(BlockColourList);
+  for (uint32_t blue = 31; blue <= 255; blue += 32) {
+    for (uint32_t green = 31; green <= 255; green += 32) {
+      for (uint32_t red = 31; red <= 255; red += 32) {
+        ListAppend(BlockColourList) = red | green << 8 | blue << 16;
+      }
+    }
+  }
+}
+
+inline int32_t Rgb(uint32_t red, uint32_t green, uint32_t blue) {
+  return static_cast<int32_t>(red | green << 8 | blue << 16);
+}
+
+// The occupied part of a figure's box, top row first, rows joined by "/":
+// an L reads "#./#./##".
+inline std::string BoxPicture(const Figure* figure) {
+  int lowRow = 4, highRow = -1, lowCol = 4, highCol = -1;
+  for (int r = 0; r < 4; ++r) {
+    for (int k = 0; k < 4; ++k) {
+      if (!figure->cells[r][k]) continue;
+      lowRow = r < lowRow ? r : lowRow;
+      highRow = r > highRow ? r : highRow;
+      lowCol = k < lowCol ? k : lowCol;
+      highCol = k > highCol ? k : highCol;
+    }
+  }
+  std::string picture;
+  for (int r = lowRow; r <= highRow; ++r) {
+    if (!picture.empty()) picture += '/';
+    for (int k = lowCol; k <= highCol; ++k) picture += figure->cells[r][k] ? '#' : '.';
+  }
+  return picture;
+}
+
+inline int CellCount(const Figure* figure) {
+  int count = 0;
+  for (auto& row : figure->cells) {
+    for (CellStyle* cell : row) count += cell != nullptr;
+  }
+  return count;
+}

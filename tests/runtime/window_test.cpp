@@ -1,0 +1,194 @@
+// Windows, the window timer and platform start-up, on SDL's offscreen
+// driver. What needs a real X server is in window_xtest.cpp.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "runtime/platform.h"
+#include "runtime/window.h"
+
+namespace {
+
+// Sets an environment variable for one scope and puts the old value back.
+class EnvScope {
+ public:
+  EnvScope(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    if (value) {
+      setenv(name, value, 1);
+    } else {
+      unsetenv(name);
+    }
+  }
+  ~EnvScope() {
+    if (old_) {
+      setenv(name_, old_->c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+class WindowTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    ASSERT_TRUE(StartPlatform());
+  }
+  void TearDown() override { StopPlatform(); }
+
+  static int Open(int number = AnyWindow) {
+    return OpenAppWindow(number, 0, 0, 40, 30, "window test",
+                         WindowCentred | WindowTitleBar | WindowHidden);
+  }
+  // Takes whatever SDL queued while windows were made.
+  static void Drain() {
+    for (int k = 0; k < 1000 && WaitEvent(0) != 0; ++k) {
+    }
+  }
+};
+
+TEST(Platform, HeadlessWithoutANamedDriverFails) {
+  // No display and no driver named: SDL would fall back to an invisible one.
+  EnvScope driver("SDL_VIDEODRIVER", nullptr);
+  EnvScope display("DISPLAY", nullptr);
+  EnvScope wayland("WAYLAND_DISPLAY", nullptr);
+  EXPECT_FALSE(StartPlatform());
+  EXPECT_EQ(CountDesktops(), 0) << "nothing may be left started";
+  EXPECT_EQ(OpenAppWindow(AnyWindow, 0, 0, 10, 10, "x", WindowHidden), 0);
+  // Without a display the alert box fails at once instead of blocking.
+  EXPECT_FALSE(ShowAlert("Zuz avido dovi", "Failed to init base video stuff"));
+  StopPlatform();
+}
+
+TEST(Platform, StopIsSafeTwiceAndStartWorksAgain) {
+  EnvScope driver("SDL_VIDEODRIVER", "offscreen");
+  for (int round = 0; round < 2; ++round) {
+    ASSERT_TRUE(StartPlatform()) << "round " << round;
+    EXPECT_TRUE(StartPlatform()) << "starting twice is harmless";
+    int window = OpenAppWindow(AnyWindow, 0, 0, 20, 20, "x", WindowHidden);
+    EXPECT_EQ(window, 1) << "round " << round;
+    StopPlatform();
+    EXPECT_EQ(GetNativeWindow(window), nullptr) << "stop closes the windows";
+    StopPlatform();
+  }
+}
+
+TEST_F(WindowTest, NumbersAreChosenAndReused) {
+  EXPECT_EQ(Open(), 1);
+  EXPECT_EQ(Open(), 2);
+  EXPECT_EQ(Open(5), 5);
+  EXPECT_EQ(Open(5), 0) << "a number in use cannot be opened again";
+  EXPECT_EQ(Open(0), 0);
+  EXPECT_EQ(Open(-7), 0);
+  CloseAppWindow(1);
+  EXPECT_EQ(GetNativeWindow(1), nullptr);
+  EXPECT_EQ(Open(), 1) << "the lowest free number";
+  EXPECT_EQ(Open(), 3);
+  CloseAppWindow(42);  // not open: nothing happens
+  EXPECT_NE(GetNativeWindow(2), nullptr);
+  EXPECT_NE(GetNativeWindow(1), GetNativeWindow(2));
+
+  struct {
+    int w, h;
+  } badSizes[] = {{0, 10}, {10, 0}, {-5, 10}};
+  for (auto s : badSizes)
+    EXPECT_EQ(OpenAppWindow(AnyWindow, 0, 0, s.w, s.h, "x", WindowHidden), 0)
+        << s.w << " x " << s.h;
+}
+
+TEST_F(WindowTest, TitleRoundTrip) {
+  int window = Open();
+  ASSERT_NE(window, 0);
+  EXPECT_EQ(GetTitleText(window), "window test");
+  const std::string titles[] = {"Pellovar [1.0.1.8]", "Pellovar [1.0.1.8] 62.5 fps", "",
+                                "Ünïcödé ✓"};
+  for (const std::string& title : titles) {
+    SetTitleText(window, title);
+    EXPECT_EQ(GetTitleText(window), title);
+  }
+  SetTitleText(99, "nobody");
+  EXPECT_EQ(GetTitleText(99), "");
+}
+
+struct TimerLog {
+  std::vector<uintptr_t> ids;
+  void* window = nullptr;
+  uint32_t message = 0;
+  bool killSelf = false;
+};
+TimerLog timerLog;
+
+void RecordTimer(void* window, uint32_t message, uintptr_t id, uint32_t) {
+  timerLog.ids.push_back(id);
+  timerLog.window = window;
+  timerLog.message = message;
+  if (timerLog.killSelf) KillTimer(window, id);
+}
+
+TEST_F(WindowTest, TimerRunsInsideWaitEventUntilKilled) {
+  int window = Open();
+  void* handle = GetNativeWindow(window);
+  Drain();
+  timerLog = TimerLog{};
+  ASSERT_TRUE(SetTimer(handle, 109, 1, RecordTimer));
+  int timerCode = 0;
+  for (int k = 0; k < 5000 && timerLog.ids.size() < 3; ++k) {
+    int code = WaitEvent(1);
+    if (!timerLog.ids.empty() && timerCode == 0) timerCode = code;
+  }
+  ASSERT_GE(timerLog.ids.size(), 3u) << "the timer never ran";
+  EXPECT_EQ(timerLog.ids[0], 109u);
+  EXPECT_EQ(timerLog.window, handle);
+  EXPECT_NE(timerLog.message, 0u);
+  EXPECT_NE(timerCode, 0) << "WaitEvent reports the timer it ran";
+
+  KillTimer(handle, 109);
+  size_t calls = timerLog.ids.size();
+  for (int k = 0; k < 20; ++k) WaitEvent(1);
+  EXPECT_EQ(timerLog.ids.size(), calls) << "killed timer ran again";
+}
+
+TEST_F(WindowTest, TimerMayKillItselfAndDiesWithItsWindow) {
+  int first = Open(), second = Open();
+  Drain();
+  timerLog = TimerLog{};
+  timerLog.killSelf = true;
+  ASSERT_TRUE(SetTimer(GetNativeWindow(first), 7, 1, RecordTimer));
+  for (int k = 0; k < 50; ++k) WaitEvent(2);
+  EXPECT_EQ(timerLog.ids.size(), 1u) << "a timer that kills itself runs once";
+
+  timerLog = TimerLog{};
+  ASSERT_TRUE(SetTimer(GetNativeWindow(second), 8, 1, RecordTimer));
+  ASSERT_TRUE(SetTimer(GetNativeWindow(second), 8, 1, RecordTimer)) << "replacing is allowed";
+  CloseAppWindow(second);
+  for (int k = 0; k < 20; ++k) WaitEvent(2);
+  EXPECT_TRUE(timerLog.ids.empty()) << "timer outlived its window";
+
+  int notAWindow = 0;
+  EXPECT_FALSE(SetTimer(&notAWindow, 1, 1, RecordTimer));
+  EXPECT_FALSE(SetTimer(nullptr, 1, 1, RecordTimer));
+  KillTimer(&notAWindow, 1);  // nothing to kill: nothing happens
+}
+
+TEST_F(WindowTest, WaitEventReturnsZeroWhenNothingArrives) {
+  Open();
+  Drain();
+  for (int timeout : {0, 1, 5}) EXPECT_EQ(WaitEvent(timeout), 0) << "timeout " << timeout;
+}
+
+TEST_F(WindowTest, DesktopsUnderTheOffscreenDriver) {
+  int count = CountDesktops();
+  ASSERT_GE(count, 1);
+  EXPECT_GT(GetDesktopWidth(0), 0);
+  for (int index : {-1, count, count + 4}) EXPECT_EQ(GetDesktopWidth(index), 0) << index;
+}
+
+}  // namespace

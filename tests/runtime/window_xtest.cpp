@@ -1,0 +1,330 @@
+// The window, events and keyboard services against a real X server (Xvfb,
+// 1600 × 900, no window manager). Xlib and the X tools stand in for the
+// user: they ask windows to close, move the focus and press keys.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "runtime/image.h"
+#include "runtime/keyboard.h"
+#include "runtime/platform.h"
+#include "runtime/screen.h"
+#include "runtime/window.h"
+
+namespace {
+
+constexpr int GameW = 456;  // 38 × 39 cells of 12 pixels
+constexpr int GameH = 468;
+
+std::string RunCommand(const std::string& command) {
+  std::string output;
+  if (FILE* pipe = popen((command + " 2>&1").c_str(), "r")) {
+    char buffer[512];
+    while (fgets(buffer, sizeof buffer, pipe)) output += buffer;
+    pclose(pipe);
+  }
+  while (!output.empty() && (output.back() == '\n' || output.back() == ' ')) output.pop_back();
+  return output;
+}
+
+// The value after "label" on its line of xwininfo's report.
+std::string WindowInfo(uint64_t xid, const std::string& label) {
+  std::string report = RunCommand("xwininfo -id " + std::to_string(xid));
+  size_t at = report.find(label);
+  if (at == std::string::npos) return "(no " + label + " in: " + report + ")";
+  size_t start = at + label.size();
+  size_t end = report.find('\n', start);
+  std::string value = report.substr(start, end == std::string::npos ? end : end - start);
+  while (!value.empty() && value.front() == ' ') value.erase(0, 1);
+  return value;
+}
+
+// Lets the program's event loop run until `done` holds, for at most
+// `rounds` waits of 5 ms. Returns whether it held.
+bool PumpUntil(const std::function<bool()>& done, int rounds = 400) {
+  for (int k = 0; k < rounds; ++k) {
+    if (done()) return true;
+    WaitEvent(5);
+  }
+  return done();
+}
+
+int KeysDown() {
+  int count = 0;
+  for (int code = 1; code < 256; ++code) count += IsKeyDown(static_cast<int16_t>(code)) ? 1 : 0;
+  return count;
+}
+
+class XWindowTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(StartPlatform());
+    display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr);
+    window = OpenAppWindow(AnyWindow, 0, 0, GameW, GameH, "Pellovar [1.0.1.8]",
+                           WindowCentred | WindowTitleBar | WindowHidden);
+    ASSERT_NE(window, 0);
+    xid = X11WindowId(window);
+    ASSERT_NE(xid, 0u);
+  }
+  void TearDown() override {
+    if (other) XDestroyWindow(display, other);
+    if (display) XCloseDisplay(display);
+    StopPlatform();
+  }
+
+  void Reveal() {
+    revealed = true;
+    RevealWindow(window);
+    ASSERT_TRUE(PumpUntil([&] { return WindowInfo(xid, "Map State:") == "IsViewable"; }))
+        << "map state: " << WindowInfo(xid, "Map State:");
+  }
+
+  // As the game does it. An accelerated renderer may replace the X window
+  // behind the SDL window, so the id is read again.
+  void OpenScreen() {
+    ASSERT_NE(OpenGlScreen(GetNativeWindow(window), 0, 0, GameW, GameH, 0, 0, 0, 0), 0);
+    xid = X11WindowId(window);
+    ASSERT_NE(xid, 0u);
+    if (revealed) {
+      ASSERT_TRUE(PumpUntil([&] { return WindowInfo(xid, "Map State:") == "IsViewable"; }));
+    }
+  }
+
+  // What a window manager sends when the user clicks the close box.
+  void RequestClose() {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = xid;
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, xid, False, NoEventMask, &event);
+    XFlush(display);
+  }
+
+  // A plain X window of another client, to take the focus away.
+  void FocusOtherWindow() {
+    if (!other) {
+      other = XCreateSimpleWindow(display, DefaultRootWindow(display), 10, 10, 50, 50, 0, 0, 0);
+      XSelectInput(display, other, StructureNotifyMask);
+      XMapWindow(display, other);
+      XEvent event;
+      do XWindowEvent(display, other, StructureNotifyMask, &event);
+      while (event.type != MapNotify);
+    }
+    XSetInputFocus(display, other, RevertToParent, CurrentTime);
+    XSync(display, False);
+  }
+
+  void FocusGameWindow() {
+    std::string output = RunCommand("xdotool windowfocus --sync " + std::to_string(xid));
+    ASSERT_EQ(output, "") << "xdotool windowfocus";
+  }
+
+  Display* display = nullptr;
+  Window other = 0;
+  int window = 0;
+  uint64_t xid = 0;
+  bool revealed = false;
+};
+
+TEST(XPlatform, StartsOnTheX11DriverWithoutBeingTold) {
+  std::string named = std::getenv("SDL_VIDEODRIVER") ? std::getenv("SDL_VIDEODRIVER") : "";
+  unsetenv("SDL_VIDEODRIVER");
+  bool started = StartPlatform();
+  StopPlatform();
+  if (!named.empty()) setenv("SDL_VIDEODRIVER", named.c_str(), 1);
+  EXPECT_TRUE(started) << "a real X display must be accepted";
+}
+
+TEST_F(XWindowTest, ClientAreaIsExactCentredFixedAndHiddenUntilRevealed) {
+  EXPECT_EQ(WindowInfo(xid, "Map State:"), "IsUnMapped") << "created hidden";
+  Reveal();
+  EXPECT_EQ(WindowInfo(xid, "Width:"), std::to_string(GameW));
+  EXPECT_EQ(WindowInfo(xid, "Height:"), std::to_string(GameH));
+  EXPECT_EQ(WindowInfo(xid, "Absolute upper-left X:"), std::to_string((1600 - GameW) / 2));
+  EXPECT_EQ(WindowInfo(xid, "Absolute upper-left Y:"), std::to_string((900 - GameH) / 2));
+  // Not resizable: the size hints pin the minimum and maximum to the client size.
+  std::string hints = RunCommand("xprop -id " + std::to_string(xid) + " WM_NORMAL_HINTS");
+  std::string size = std::to_string(GameW) + " by " + std::to_string(GameH);
+  EXPECT_NE(hints.find("minimum size: " + size), std::string::npos) << hints;
+  EXPECT_NE(hints.find("maximum size: " + size), std::string::npos) << hints;
+}
+
+TEST_F(XWindowTest, CloseRequestArrivesOnceAndTheWindowStays) {
+  Reveal();
+  for (int request = 1; request <= 2; ++request) {
+    PumpUntil([] { return WaitEvent(0) == 0; });
+    RequestClose();
+    int closes = 0;
+    PumpUntil([&] {
+      closes += WaitEvent(5) == CloseWindowEvent ? 1 : 0;
+      return closes > 0;
+    });
+    // Keep the loop running a while longer: a second report must not follow.
+    for (int k = 0; k < 40; ++k) closes += WaitEvent(5) == CloseWindowEvent ? 1 : 0;
+    EXPECT_EQ(closes, 1) << "close request " << request;
+    EXPECT_NE(GetNativeWindow(window), nullptr);
+    EXPECT_EQ(WindowInfo(xid, "Map State:"), "IsViewable") << "close request " << request;
+  }
+}
+
+TEST_F(XWindowTest, WaitEventOnAQuietQueueReturnsZero) {
+  Reveal();
+  ASSERT_TRUE(PumpUntil([] { return WaitEvent(0) == 0; })) << "the queue never emptied";
+  for (int k = 0; k < 3; ++k) EXPECT_EQ(WaitEvent(1), 0) << "call " << k;
+}
+
+TEST_F(XWindowTest, TitleIsWhatTheWindowSystemShows) {
+  Reveal();
+  const std::string titles[] = {"Pellovar [1.0.1.8]", "Pellovar [1.0.1.8] 62.50 tps, 14 cells"};
+  for (const std::string& title : titles) {
+    SetTitleText(window, title);
+    std::string id = std::to_string(xid);
+    std::string name, property;
+    PumpUntil([&] {
+      name = RunCommand("xdotool getwindowname " + id);
+      return name == title;
+    });
+    EXPECT_EQ(name, title) << "xdotool getwindowname";
+    property = RunCommand("xprop -id " + id + " WM_NAME");
+    EXPECT_NE(property.find("= \"" + title + "\""), std::string::npos) << property;
+  }
+}
+
+TEST_F(XWindowTest, DesktopsOfTheXvfbScreen) {
+  EXPECT_EQ(CountDesktops(), 1);
+  struct {
+    int index, width;
+  } cases[] = {{0, 1600}, {1, 0}, {5, 0}, {-1, 0}};
+  for (auto c : cases) EXPECT_EQ(GetDesktopWidth(c.index), c.width) << "desktop " << c.index;
+}
+
+TEST_F(XWindowTest, KeysReachTheSnapshotWhileFocused) {
+  Reveal();
+  OpenScreen();
+  ASSERT_TRUE(CreateKeyboardDevice());
+  FocusGameWindow();
+  ASSERT_TRUE(PumpUntil(ReadKeyboardState)) << "the focused window's keyboard never read";
+
+  struct Case {
+    const char* keysym;
+    int16_t code;
+  } cases[] = {
+      {"Left", DIK_LEFT},         {"Right", DIK_RIGHT},       {"Up", DIK_UP},
+      {"Down", DIK_DOWN},         {"KP_Left", DIK_NUMPAD4},   {"KP_Begin", DIK_NUMPAD5},
+      {"KP_Right", DIK_NUMPAD6},  {"KP_Up", DIK_NUMPAD8},     {"KP_Home", DIK_NUMPAD7},
+      {"KP_Insert", DIK_NUMPAD0}, {"KP_Enter", DIK_NUMPADENTER}, {"Return", DIK_RETURN},
+      {"space", DIK_SPACE},       {"Escape", DIK_ESCAPE},     {"BackSpace", DIK_BACK},
+      {"Tab", DIK_TAB},           {"a", DIK_A},               {"q", DIK_Q},
+      {"z", DIK_Z},               {"1", DIK_1},               {"F1", DIK_F1},
+      {"Shift_L", DIK_LSHIFT},    {"Control_L", DIK_LCONTROL}, {"Home", 0xC7},
+      {"Prior", 0xC9},            {"End", 0xCF},              {"Next", 0xD1},
+      {"Insert", 0xD2},           {"Delete", 0xD3},           {"F12", 0x58},
+  };
+  for (const Case& c : cases) {
+    RunCommand(std::string("xdotool keydown ") + c.keysym);
+    bool down = PumpUntil([&] { return ReadKeyboardState() && IsKeyDown(c.code); });
+    int others = KeysDown() - (down ? 1 : 0);
+    RunCommand(std::string("xdotool keyup ") + c.keysym);
+    bool up = PumpUntil([&] { return ReadKeyboardState() && KeysDown() == 0; });
+    EXPECT_TRUE(down) << c.keysym << " never read down as code " << c.code;
+    EXPECT_EQ(others, 0) << c.keysym << " also set other codes";
+    EXPECT_TRUE(up) << c.keysym << " never read up again";
+  }
+  ReleaseKeyboard();
+}
+
+TEST_F(XWindowTest, FocusLossReadsEveryKeyUp) {
+  Reveal();
+  OpenScreen();
+  ASSERT_TRUE(CreateKeyboardDevice());
+  FocusGameWindow();
+  RunCommand("xdotool keydown Left");
+  ASSERT_TRUE(PumpUntil([] { return ReadKeyboardState() && IsKeyDown(DIK_LEFT); }))
+      << "Left never read down";
+
+  FocusOtherWindow();
+  bool failed = PumpUntil([] { return !ReadKeyboardState(); });
+  EXPECT_TRUE(failed) << "reads kept succeeding after the focus left";
+  EXPECT_FALSE(IsKeyDown(DIK_LEFT)) << "a held key read down without focus";
+  EXPECT_FALSE(IsKeyDown(-1));
+  for (int k = 0; k < 5; ++k) {
+    WaitEvent(5);
+    EXPECT_FALSE(ReadKeyboardState()) << "read " << k << " while unfocused";
+    EXPECT_EQ(KeysDown(), 0);
+  }
+
+  // Back in focus with the key still held: it reads down again.
+  FocusGameWindow();
+  EXPECT_TRUE(PumpUntil([] { return ReadKeyboardState() && IsKeyDown(DIK_LEFT); }))
+      << "the held key did not come back with the focus";
+  RunCommand("xdotool keyup Left");
+  EXPECT_TRUE(PumpUntil([] { return ReadKeyboardState() && !IsKeyDown(DIK_LEFT); }));
+  ReleaseKeyboard();
+}
+
+TEST_F(XWindowTest, AcceleratedScreenDrawsTheSameSprites) {
+  OpenScreen();
+  Reveal();
+  std::string renderer = ScreenRendererName();
+  std::printf("screen renderer under Xvfb: %s\n", renderer.c_str());
+  CaptureFrames(true);
+
+  // 8 × 4, left half red, right half blue, with one black pixel (a hole in a
+  // plain sprite) and a half-transparent bottom row in the alpha copy.
+  int image = NewImage(8, 4, 0xFF0000);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) SetImagePixel(image, x, y, 0xFF0000FFu);
+  SetImagePixel(image, 1, 1, 0xFF000000u);
+  for (int x = 0; x < 8; ++x) SetImagePixel(image, x, 3, 0x80FFFFFFu);
+  int plain = ImageToSprite(image, false, 255);
+  int alpha = ImageToSprite(image, true, 255);
+  DisposeImage(image);
+  ASSERT_NE(plain, 0);
+  ASSERT_NE(alpha, 0);
+
+  ClearFrame(0x00FF00);
+  DrawSpriteBlended(plain, 10, 10, 255);
+  SetSpriteAngle(plain, 90, 0);
+  DrawSpriteBlended(plain, 40, 20, 255);  // centre (44, 22): red on top, blue below
+  DrawSpriteTinted(alpha, 70, 10, 255, 0xFF8000);
+  PresentFrame();
+  std::vector<uint32_t> frame;
+  int w = 0, h = 0;
+  ASSERT_TRUE(LastFramePixels(frame, w, h));
+  ASSERT_EQ(w, GameW);
+  ASSERT_EQ(h, GameH);
+
+  struct {
+    int x, y;
+    uint32_t rgb;  // 0xRRGGBB
+    const char* what;
+  } cases[] = {
+      {10, 10, 0xFF0000, "plain red"},       {16, 10, 0x0000FF, "plain blue"},
+      {11, 11, 0x00FF00, "hole"},            {43, 20, 0xFF0000, "turned: red on top"},
+      {44, 19, 0x00FF00, "turned: the hole"},   {44, 24, 0x0000FF, "turned: blue below"}, {41, 22, 0x00FF00, "turned: beside it"},
+      {70, 10, 0x0080FF, "tinted"},          {77, 12, 0x0080FF, "tinted, hole kept opaque"},
+      {72, 13, 0x00BF80, "tinted half alpha over green"},
+  };
+  for (const auto& c : cases) {
+    uint32_t got = frame[static_cast<size_t>(c.y) * w + c.x] & 0xFFFFFF;
+    bool close = true;
+    for (int shift = 0; shift < 24; shift += 8)
+      close = close && std::abs(int(got >> shift & 0xFF) - int(c.rgb >> shift & 0xFF)) <= 3;
+    EXPECT_TRUE(close) << c.what << " on " << renderer << " at (" << c.x << ", " << c.y
+                       << "): expected " << std::hex << c.rgb << ", got " << got;
+  }
+  CaptureFrames(false);
+}
+
+}  // namespace
