@@ -10,22 +10,22 @@ constexpr int16_t AnyKeyCode = -1;
 // The fixed default keys, in action order. The arrows appear twice: once for
 // player 1 and once for the menus, so both sets of counters move together.
 static const int16_t defaultKeys[ActionCount][2] = {
-    {DIK_LEFT, 0},        // P1Left
-    {DIK_RIGHT, 0},       // P1Right
-    {DIK_DOWN, 0},        // P1Down
-    {DIK_UP, 0},          // P1Rotate
-    {DIK_NUMPAD4, 0},     // P2Left
-    {DIK_NUMPAD6, 0},     // P2Right
-    {DIK_NUMPAD5, 0},     // P2Down
-    {DIK_NUMPAD8, 0},     // P2Rotate
-    {DIK_ESCAPE, 0},      // MenuEscape
+    {DIK_LEFT, 0},            // P1Left
+    {DIK_RIGHT, 0},           // P1Right
+    {DIK_DOWN, 0},            // P1Down
+    {DIK_UP, 0},              // P1Rotate
+    {DIK_NUMPAD4, 0},         // P2Left
+    {DIK_NUMPAD6, 0},         // P2Right
+    {DIK_NUMPAD5, 0},         // P2Down
+    {DIK_NUMPAD8, 0},         // P2Rotate
+    {DIK_ESCAPE, 0},          // MenuEscape
     {DIK_RETURN, DIK_SPACE},  // MenuConfirm
-    {DIK_BACK, 0},        // MenuBack
-    {DIK_LEFT, 0},        // MenuLeft
-    {DIK_RIGHT, 0},       // MenuRight
-    {DIK_DOWN, 0},        // MenuDown
-    {DIK_UP, 0},          // MenuUp
-    {AnyKeyCode, 0},      // AnyKey
+    {DIK_BACK, 0},            // MenuBack
+    {DIK_LEFT, 0},            // MenuLeft
+    {DIK_RIGHT, 0},           // MenuRight
+    {DIK_DOWN, 0},            // MenuDown
+    {DIK_UP, 0},              // MenuUp
+    {AnyKeyCode, 0},          // AnyKey
 };
 
 constexpr uint8_t HoldCounterMax = 100;

@@ -269,20 +269,24 @@ int RenderTextImage(const std::string& text, float scaleX, float scaleY, int32_t
 
 // ---- labels -------------------------------------------------------------------
 
-void RefreshTextLabel(TextLabel* label, const std::string& text, float sizeX, float sizeY, uint32_t colour) {
-  if (!IsRegistered(label)) return;
-  float fx = sizeX * screenState.scaleX;
-  float fy = sizeY * screenState.scaleY;
+int RenderLabelImage(const std::string& text, float fx, float fy, uint32_t colour) {
   // Drawn at four times the size and reduced: the reduction averages 4 × 4
   // samples per pixel, smoother than the rasteriser's own edges.
   int image = RenderTextImage(text, 4 * fx, 4 * fy, static_cast<int32_t>(colour));
-  if (!image) return;  // an empty text keeps what the label showed
+  if (!image) return 0;
   int width, height;
   ImageDims(image, width, height);
   int quarterW = std::max<int>(1, static_cast<int>(RoundEven(width * 0.25)));
   int quarterH = std::max<int>(1, static_cast<int>(RoundEven(height * 0.25)));
   // Below one pixel per glyph unit, averaging would wash the strokes out.
   ScaleImageTo(image, quarterW, quarterH, fx >= 1.0f && fy >= 1.0f ? 0 : 1);
+  return image;
+}
+
+void RefreshTextLabel(TextLabel* label, const std::string& text, float sizeX, float sizeY, uint32_t colour) {
+  if (!IsRegistered(label)) return;
+  int image = RenderLabelImage(text, sizeX * screenState.scaleX, sizeY * screenState.scaleY, colour);
+  if (!image) return;  // an empty text keeps what the label showed
 
   if (label->sprite) {
     DeleteSprite(label->sprite);
@@ -290,6 +294,7 @@ void RefreshTextLabel(TextLabel* label, const std::string& text, float sizeX, fl
   }
   int sprite = ImageToSprite(image, true, 255);
   if (sprite) {
+    int width, height;
     ImageDims(image, width, height);
     label->sprite = sprite;
     label->sizeX = sizeX;

@@ -37,3 +37,7 @@ bool DestroyTextLabel(TextLabel* label);
 
 int RasteriseGlyph(const X16FILE& glyph, float scaleX, float scaleY, int32_t colour);
 int RenderTextImage(const std::string& text, float scaleX, float scaleY, int32_t colour);
+// The image a label of effective size fx × fy pixels per glyph unit shows:
+// the text rendered at four times that size and reduced to a quarter. 0 when
+// the text yields no pixels.
+int RenderLabelImage(const std::string& text, float fx, float fy, uint32_t colour);

@@ -5,13 +5,18 @@
 
 #include "game/figure.h"
 #include "game/step.h"
+#include "play/effects.h"
 #include "play/player.h"
 #include "render/label.h"
+#include "render/screens.h"
 #include "runtime/clock.h"
 #include "runtime/keyboard.h"
+#include "runtime/platform.h"
+#include "runtime/screen.h"
 #include "runtime/random.h"
 #include "shell/display.h"
 #include "shell/state.h"
+#include "tests/render/screen_probe.h"
 
 namespace {
 
@@ -203,6 +208,77 @@ TEST_F(NewGameTest, HandlersIgnoreCodeZeroWithoutAKeyboard) {
   StartOnePlayer(0);
   StartTwoPlayers(0);
   EXPECT_EQ(gameState.playerCount, 0);
+}
+
+// With a screen open, labels get their sprites and keep text, size and colour.
+class NewGameOnScreen : public testing::Test {
+ protected:
+  void SetUp() override {
+    ZeroGlobalState();
+    ASSERT_TRUE(StartPlatform());
+    ASSERT_NE(OpenDisplay(1, 16, 1.0f, 1.0f, true), 0);
+  }
+  void TearDown() override {
+    SetClockSource(nullptr);
+    StopPlatform();
+  }
+  static void ExpectLabel(const TextLabel* label, const std::string& text, float sizeX,
+                          float sizeY, uint32_t colour) {
+    SCOPED_TRACE("label \"" + text + "\"");
+    ASSERT_NE(label, nullptr);
+    EXPECT_NE(label->sprite, 0);
+    EXPECT_EQ(label->text, text);
+    EXPECT_EQ(label->sizeX, sizeX);
+    EXPECT_EQ(label->sizeY, sizeY);
+    EXPECT_EQ(label->colour, colour);
+  }
+};
+
+TEST_F(NewGameOnScreen, LabelsShowNameGameOverAndScore) {
+  NewGame("Player1", "Player2");
+  for (int index = 0; index < 2; ++index) {
+    const Player& p = gameState.players[index];
+    ExpectLabel(p.nameLabel, index == 0 ? "Player1" : "Player2", 2.5f, 2.0f, 0xF6FFF6);
+    ExpectLabel(p.gameOverLabel, "GAME OVER", 2.5f, 2.0f, 0x707A70);
+    ExpectLabel(p.scoreLabel, "00000000", 2.0f, 2.0f, 0xE0F5E0);
+    // At scale 1 the name is 28 pixels high: one full 16-pixel row, so the
+    // score goes two rows below the name.
+    EXPECT_EQ(p.nameLabel->spriteHeight, 28);
+    EXPECT_EQ(p.scoreLabel->y, 1 + 28 / 16 + 1) << "player " << index + 1;
+  }
+  EXPECT_EQ(gameState.players[0].nameLabel->x, 1);
+  EXPECT_EQ(gameState.players[1].nameLabel->x, 36) << "two columns in from the right edge";
+  EXPECT_EQ(gameState.players[1].scoreLabel->x, 36);
+}
+
+TEST_F(NewGameOnScreen, ClearedRowRewritesTheScoreLabel) {
+  SetClockSource(probe::FixedClock);
+  NewGame("Player1", "");
+  Player& p = gameState.players[0];
+  for (int column = 0; column <= 7; ++column) {
+    CellStyle* cell = CreateCellStyle(GameCellTag);
+    SetCellKind(cell, 0x1F1FFF);
+    p.field.cells[21][column] = cell;
+  }
+  DestroyFigure(p.current);
+  p.current = CreateFigure(3, 0xFF1F1F);
+  ASSERT_TRUE(TryMove(p.field, p.current, 8, 20, true));
+  p.nextFallTime = 1 << 30;
+  gameState.now = 20000;
+  GameTick();  // lands
+  gameState.now += 384;
+  GameTick();  // locks and clears the bottom row
+  ASSERT_GT(p.score, 0);
+  ExpectLabel(p.scoreLabel, ScoreText(p.score), 2.0f, 2.0f, 0xE0F5E0);
+
+  // A look at the result once the score's blink has run out.
+  gameState.now += 1100;
+  AdvanceEffects();
+  CaptureFrames(true);
+  probe::frameClock = gameState.now;
+  DrawGameScreen();
+  probe::DumpFrame(probe::LastFrame(), "player_score_after_one_row");
+  CaptureFrames(false);
 }
 
 TEST(NamePattern, KnownAnswers) {
