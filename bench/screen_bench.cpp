@@ -1,59 +1,85 @@
-// One full frame of the cell grid through the sprite service: 38 × 39 block
-// sprites, a tenth of them turned and resized, plus twenty tinted labels.
-// Runs on whatever screen SDL gives (set SDL_VIDEODRIVER=offscreen and
-// SDL_RENDER_DRIVER=software for the headless software path).
+// Frame composition and display reopening, on the offscreen video driver with
+// the software renderer (the slowest screen the game may meet).
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
 
-#include "runtime/image.h"
+#include "play/effects.h"
+#include "render/frame.h"
 #include "runtime/platform.h"
-#include "runtime/screen.h"
-#include "runtime/window.h"
+#include "runtime/random.h"
+#include "shell/display.h"
+#include "shell/state.h"
 
-static void BM_FullFrame(benchmark::State& state) {
-  const int cell = static_cast<int>(state.range(0));
-  const int columns = 38, rows = 39;
-  if (!std::getenv("SDL_VIDEODRIVER")) setenv("SDL_VIDEODRIVER", "offscreen", 1);
-  if (!StartPlatform() || !StartSpriteService()) {
-    state.SkipWithError("no platform");
-    return;
-  }
-  int window = OpenAppWindow(AnyWindow, 0, 0, columns * cell, rows * cell, "bench",
-                             WindowCentred | WindowTitleBar | WindowHidden);
-  if (!window || !OpenGlScreen(GetNativeWindow(window), 0, 0, columns * cell, rows * cell, 0, 0,
-                               0, 0)) {
-    state.SkipWithError("no screen");
+namespace {
+
+// The screen at `scale` with its random background, its effects started.
+bool OpenBenchScreen(float scale) {
+  setenv("SDL_VIDEODRIVER", "offscreen", 0);
+  setenv("SDL_RENDER_DRIVER", "software", 0);
+  ZeroGlobalState();
+  SeedRandom(1);
+  if (!StartPlatform()) return false;
+  if (!OpenDisplay(1, 16, scale, scale, true)) {
     StopPlatform();
+    return false;
+  }
+  gameState.now = 1000;
+  AdvanceEffects();  // spins and scales become active
+  return true;
+}
+
+// One frame of the background alone: about one cell in nine, some of them
+// turned or zoomed.
+void BM_DrawBackgroundFrame(benchmark::State& state) {
+  if (!OpenBenchScreen(1.32f)) {
+    state.SkipWithError("no offscreen screen");
     return;
   }
-  int blockImage = NewImage(cell, cell, 0x80C0A0);
-  int block = ImageToSprite(blockImage, false, 255);
-  int labelImage = NewImage(cell * 6, cell, 0x0000FF);
-  int label = ImageToSprite(labelImage, true, 255);
-  DisposeImage(blockImage);
-  DisposeImage(labelImage);
-
+  FrameGrid grid;
+  const LabelList labels;
   for (auto _ : state) {
-    ClearFrame(0x202020);
-    for (int y = 0; y < rows; ++y) {
-      for (int x = 0; x < columns; ++x) {
-        bool turned = (x + y) % 10 == 0;
-        if (turned) {
-          SetSpriteSize(block, cell * 3 / 2, cell * 3 / 2);
-          SetSpriteAngle(block, 30, 0);
-        }
-        DrawSpriteBlended(block, x * cell, y * cell, turned ? 128 : 255);
-        if (turned) {
-          SetSpriteSize(block, -1, -1);
-          SetSpriteAngle(block, 0, 0);
-        }
-      }
-    }
-    for (int k = 0; k < 20; ++k) DrawSpriteTinted(label, cell, k * cell, 200, 0x40FF40);
-    PresentFrame();
+    CreateFrameGrid(grid);
+    DrawScreen(grid, labels);
   }
-  state.SetLabel(ScreenRendererName());
   StopPlatform();
 }
-BENCHMARK(BM_FullFrame)->Arg(12)->Arg(24)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DrawBackgroundFrame)->Unit(benchmark::kMillisecond);
+
+// One frame with a sprite on every one of the 39 × 40 cells: the most a
+// screen can ask for.
+void BM_DrawEveryCellFrame(benchmark::State& state) {
+  if (!OpenBenchScreen(1.32f)) {
+    state.SkipWithError("no offscreen screen");
+    return;
+  }
+  FrameGrid grid;
+  const LabelList labels;
+  for (auto _ : state) {
+    CreateFrameGrid(grid);
+    PaintRect(grid, 0, 0, screenState.columns, screenState.rows, &Kind2Alpha127, 1);
+    DrawScreen(grid, labels);
+  }
+  StopPlatform();
+}
+BENCHMARK(BM_DrawEveryCellFrame)->Unit(benchmark::kMillisecond);
+
+// A scale change: window, screen and all 518 block sprites made again.
+void BM_ReopenDisplay(benchmark::State& state) {
+  if (!OpenBenchScreen(1.1f)) {
+    state.SkipWithError("no offscreen screen");
+    return;
+  }
+  bool larger = true;
+  for (auto _ : state) {
+    if (!ReopenDisplay(larger ? 1.32f : 1.1f, larger ? 1.32f : 1.1f)) {
+      state.SkipWithError("reopening failed");
+      break;
+    }
+    larger = !larger;
+  }
+  StopPlatform();
+}
+BENCHMARK(BM_ReopenDisplay)->Unit(benchmark::kMillisecond);
+
+}  // namespace

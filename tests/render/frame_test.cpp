@@ -412,6 +412,43 @@ TEST_F(Drawing, LabelPlacementByAlignment) {
   }
 }
 
+// Cells of 21 pixels: the centre of a cell falls between two pixels, and
+// each of the two centring steps rounds on its own.
+class DrawingOddCells : public probe::ScreenTest {
+ protected:
+  void SetUp() override {
+    scale = 1.32f;
+    probe::ScreenTest::SetUp();
+  }
+};
+
+TEST_F(DrawingOddCells, LabelCentringRoundsTwice) {
+  struct Case {
+    int width, height;
+    Box expected;  // the label at cell (5, 5): pixels 105 to 125 both ways
+  };
+  const Case cases[] = {
+      // rnd(105 + 10.5) = 116, then 116 - 5 = 111: not rnd(110.5) = 110
+      {10, 10, {111, 111, 120, 120}},
+      // rnd(115.5) = 116, rnd(116 - 4.5) = 112 (111.5 to even)
+      {9, 11, {112, 110, 120, 120}},
+  };
+  const uint32_t colour = Rgb(20, 40, 240);
+  for (const Case& c : cases) {
+    TextLabel* label = probe::SolidLabel(GameLabelLayer, c.width, c.height, colour);
+    label->x = 5;
+    label->y = 5;
+    DrawScreen(*[] {
+      static FrameGrid grid;
+      CreateFrameGrid(grid);
+      return &grid;
+    }(), {label});
+    EXPECT_EQ(BoxText(FindColour(probe::LastFrame(), colour)), BoxText(c.expected))
+        << c.width << " x " << c.height;
+    DestroyTextLabel(label);
+  }
+}
+
 TEST_F(Drawing, LabelTakesItsColourAndAlpha) {
   TextLabel* label = probe::SolidLabel(GameLabelLayer, 20, 10, Rgb(31, 200, 90));
   label->x = 10;

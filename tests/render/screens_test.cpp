@@ -10,8 +10,10 @@
 #include "game/figure.h"
 #include "game/playfield.h"
 #include "menu/menu.h"
+#include "play/effects.h"
 #include "render/frame.h"
 #include "render/screens.h"
+#include "runtime/text.h"
 #include "tests/render/screen_probe.h"
 
 using probe::Backdrop;
@@ -141,7 +143,7 @@ TEST_F(GameScreen, TwoPlayersSideBySide) {
   one.current = CreateFigure(8, static_cast<int32_t>(falling));  // at field (0, 2)
   one.current->x = 0;
   one.current->y = 2;
-  one.next = CreateFigure(8, static_cast<int32_t>(nextColour));
+  one.next = CreateFigure(7, static_cast<int32_t>(nextColour));  // three wide: from bx1
   one.namePattern = 0;
   // No current figure: no box background, the pattern shows under the next
   // figure instead. Player 2's pattern styles are the other way round.
@@ -155,8 +157,8 @@ TEST_F(GameScreen, TwoPlayersSideBySide) {
   Put(rows, 6, 7, "OIceeeeeeeeeIIeeeeeeeeeeIO");
   for (int y = 8; y <= 26; ++y) Put(rows, 6, y, "OIeeeeeeeeeeIIeeeeeeeeeeIO");
   Put(rows, 6, 27, "OIIIIIIIIIIIIIIIIIIIIIIIIO");
-  Put(rows, 6, 28, "O----bnbb-----####nn#####O");
-  Put(rows, 6, 29, "O----bbbb----#####nn#####O");
+  Put(rows, 6, 28, "O----nnnb-----####nn#####O");
+  Put(rows, 6, 29, "O----bnbb----#####nn#####O");
   Put(rows, 6, 30, "O----bbbb----############O");
   Put(rows, 6, 31, "O----bbbb----############O");
   Put(rows, 6, 32, "OOOOOOOOOOOOOOOOOOOOOOOOOO");
@@ -247,13 +249,27 @@ TEST_F(GameScreen, ReturnsTheTimeItTook) {
 
 // ---- game screen with the real styles ------------------------------------------
 
+// The random background with its spins and zooms under way.
 class GameScreenLook : public probe::ScreenTest {
  protected:
   void SetUp() override {
     keepBackground = true;
     probe::ScreenTest::SetUp();
+    gameState.now = 1000;
+    AdvanceEffects();
   }
 };
+
+TextLabel* TextAt(const std::string& text, float size, uint32_t colour, uint8_t layer,
+                  uint8_t align, int x, int y) {
+  TextLabel* label = CreateTextLabel(layer);
+  RefreshTextLabel(label, text, size, size, colour);
+  label->align = align;
+  label->alpha = 222;
+  label->x = static_cast<int16_t>(x);
+  label->y = static_cast<int16_t>(y);
+  return label;
+}
 
 void SetUpPlayer(Player& player, uint64_t pattern) {
   SetupPlayfield(player.field, 10, 20);
@@ -276,6 +292,8 @@ void SetUpPlayer(Player& player, uint64_t pattern) {
 TEST_F(GameScreenLook, OneAndTwoPlayersWithTheRealStyles) {
   gameState.playerCount = 1;
   SetUpPlayer(gameState.players[0], 0x5A3C96E1F00F33CCull);
+  TextAt("Player 1", 2.0f, 0xF6FFF6, GameLabelLayer, AlignLeft | AlignTop, 1, 1);
+  TextAt("00001230", 2.0f, 0xE0F5E0, GameLabelLayer, AlignLeft | AlignTop, 1, 3);
   DrawGameScreen();
   probe::Frame frame = probe::LastFrame();
   probe::DumpFrame(frame, "game_one_player");
@@ -292,6 +310,8 @@ TEST_F(GameScreenLook, OneAndTwoPlayersWithTheRealStyles) {
 
   gameState.playerCount = 2;
   SetUpPlayer(gameState.players[1], 0x0123456789ABCDEFull);
+  TextAt("Player 2", 2.0f, 0xF6FFF6, GameLabelLayer, AlignRight | AlignTop, 37, 1);
+  TextAt("00000040", 2.0f, 0xE0F5E0, GameLabelLayer, AlignRight | AlignTop, 37, 3);
   DrawGameScreen();
   frame = probe::LastFrame();
   probe::DumpFrame(frame, "game_two_players");
@@ -431,38 +451,35 @@ TEST_F(MenuScreen, EmptyMenuShowsPanelAndHeader) {
   ExpectCells(PanelCells());
 }
 
-class MenuScreenLook : public probe::ScreenTest {
- protected:
-  void SetUp() override {
-    keepBackground = true;
-    probe::ScreenTest::SetUp();
-  }
-};
+class MenuScreenLook : public GameScreenLook {};
 
 TEST_F(MenuScreenLook, MainMenuWithTheRealStyles) {
-  const int widths[] = {150, 160, 130, 80};
+  const char* const texts[] = {"Continue", "New Game", "Options", "Quit"};
   for (int i = 0; i < 4; ++i) {
     MenuItem& item = MapAddOrFind(menuState.items, "entry" + std::to_string(i));
-    item.label = probe::SolidLabel(MenuLabelLayer, widths[i], 26, 0xF6FFF6);
+    item.label = CreateTextLabel(MenuLabelLayer);
+    RefreshTextLabel(item.label, texts[i], 3.5f, 3.0f, 0xF6FFF6);
     item.label->alpha = 222;
     ListAppend(menuState.entries) = &item;
   }
   ListFirst(menuState.entries);
   ListNext(menuState.entries);  // the second entry is selected
   MenuItem& header = MapAddOrFind(menuState.items, "v");
-  header.label = probe::SolidLabel(MenuLabelLayer, 200, 14, 0xF6FFF6);
+  header.label = TextAt("Pellovar [1.0.1.8]", 1.5f, 0xF6FFF6, MenuLabelLayer,
+                        AlignLeft | AlignTop, 4, 34);
   header.label->alpha = 88;
-  header.label->align = AlignLeft | AlignTop;
-  header.label->x = 4;
-  header.label->y = 34;
   DrawMenuScreen();
   const probe::Frame frame = probe::LastFrame();
   probe::DumpFrame(frame, "menu");
-  // The panel is kind 4 at alpha 192 over the backdrop, unless a background
-  // cell happens to lie under the sampled spot; the bar kind 3 at 192.
+  // The bar is kind 3 at alpha 192 over the backdrop.
   const uint32_t bar = probe::Blend(Rgb(179, 196, 179), Backdrop, 192);
-  EXPECT_TRUE(Near(frame.At(16 * 18 + 9, 16 * 18 + 2), bar, 4))
-      << "expected " << ColourText(bar) << " got " << ColourText(frame.At(16 * 18 + 9, 16 * 18 + 2));
+  // Sampled in the bar's first column, left of where the text begins.
+  MenuItem* selected = *ListCurrent(menuState.entries);
+  ASSERT_GT(selected->label->spriteWidth, 0) << "the font must render the entry";
+  const double half = (selected->label->spriteWidth / 18.0 + 1) * 0.5;
+  const int x = static_cast<int>(RoundEven(19 - half)) * 18 + 2;
+  EXPECT_TRUE(Near(frame.At(x, 16 * 18 + 2), bar, 4))
+      << "expected " << ColourText(bar) << " got " << ColourText(frame.At(x, 16 * 18 + 2));
 }
 
 }  // namespace

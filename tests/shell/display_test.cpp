@@ -414,6 +414,22 @@ TEST_F(DisplayOpen, ReopeningWithoutAScreenDoesNothing) {
   EXPECT_EQ(MapCount(SpriteTable), 0u);
 }
 
+TEST_F(DisplayOpen, FailedOpenLeavesEverythingClosed) {
+  EXPECT_EQ(OpenDisplay(1, 16, 1000.0f, 1000.0f, true), 0);
+  EXPECT_EQ(screenState.screenMode, 0);
+  EXPECT_EQ(screenState.window, 0);
+  EXPECT_EQ(screenState.cellWidth, 0);
+  EXPECT_EQ(screenState.width, 0);
+  EXPECT_EQ(MapCount(SpriteTable), 0u);
+  EXPECT_EQ(BackgroundLayer.columns, 1) << "the background is made only on success";
+  for (int number = 1; number <= 4; ++number) {
+    EXPECT_EQ(GetNativeWindow(number), nullptr) << "window " << number << " left open";
+  }
+  // And the display opens normally afterwards.
+  EXPECT_NE(OpenDisplay(1, 16, 1.1f, 1.1f, true), 0);
+  EXPECT_EQ(MapCount(SpriteTable), 518u);
+}
+
 TEST_F(DisplayOpen, ReopeningAtAnImpossibleScaleFallsBackToThePreviousOne) {
   ASSERT_NE(OpenDisplay(1, 16, 1.1f, 1.1f, true), 0);
   // Cells of 16000 pixels: a window far beyond what any screen can hold.
