@@ -1,8 +1,8 @@
-// Font specimen: every glyph of the embedded font at the label sizes the game
+// Font sheet: every glyph of the embedded font at the label sizes the game
 // uses and at small, ordinary and large display scales, rendered the way a
 // label is (four times the size, then reduced), written as one PNG.
 //
-//   font_specimen [OUTPUT.png]      (default: font.png)
+//   font_sheet [OUTPUT.png]      (default: font.png)
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
 
   int sheet = NewImage(width, y, Paper);
   if (!sheet || !BeginImagePixels(sheet)) {
-    std::fprintf(stderr, "font_specimen: cannot make a %d x %d image\n", width, y);
+    std::fprintf(stderr, "font_sheet: cannot make a %d x %d image\n", width, y);
     return 1;
   }
   for (const Placed& p : placed) PutImageAt(p.image, p.x, p.y);
@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
   bool saved = SaveImagePng(sheet, output);
   DisposeImage(sheet);
   if (!saved) {
-    std::fprintf(stderr, "font_specimen: cannot write %s\n", output);
+    std::fprintf(stderr, "font_sheet: cannot write %s\n", output);
     return 1;
   }
   std::printf("%s: %d x %d\n", output, width, y);
