@@ -1,0 +1,110 @@
+// The scale option on a real (offscreen) display: each step reopens the
+// window, and the caption follows the stored 32-bit scale.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "menu/menu.h"
+#include "play/keys.h"
+#include "render/label.h"
+#include "runtime/keyboard.h"
+#include "runtime/platform.h"
+#include "shell/display.h"
+#include "shell/state.h"
+
+namespace {
+
+KeyboardSubstitute keyboard;
+
+class ScaleOption : public testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    setenv("SDL_RENDER_DRIVER", "software", 1);
+    ZeroGlobalState();
+    std::memset(&keyboard, 0, sizeof keyboard);
+    keyboard.focused = true;
+    SubstituteKeyboard(&keyboard);
+    ASSERT_TRUE(StartPlatform());
+    ASSERT_TRUE(InitKeyboard());
+  }
+  void TearDown() override {
+    StopPlatform();
+    SubstituteKeyboard(nullptr);
+  }
+  void OpenAt(float scale) {
+    ASSERT_NE(OpenDisplay(1, 16, scale, scale, true), 0);
+    BuildMenus();
+    ShowOptionsMenu(0);
+  }
+  TextLabel* Caption() { return MapFind(menuState.items, "opts_scale")->label; }
+  int16_t Key(Action action) { return keyBindingTable.bindings[action].primaryKey; }
+};
+
+TEST_F(ScaleOption, RightGrowsTheWindowAndKeepsTheSelection) {
+  OpenAt(1.1f);
+  EXPECT_EQ(Caption()->text, "Scale:1.10");
+  // Through the menu logic, as a press of Right on the selected entry.
+  gameState.now = menuState.MenuNextInputTime + 1;
+  keyboard.keys[DIK_RIGHT] = 0x80;
+  PollKeyboard();
+  MenuLogic();
+  EXPECT_EQ(screenState.scaleX, 1.1f + 0.1f);
+  EXPECT_FLOAT_EQ(screenState.scaleX, 1.2000000477f);
+  EXPECT_EQ(screenState.scaleY, 1.1f + 0.1f);
+  EXPECT_EQ(screenState.cellWidth, 19);
+  EXPECT_EQ(screenState.width, 722);
+  EXPECT_EQ(screenState.height, 741);
+  EXPECT_EQ(Caption()->text, "Scale:1.20");
+  EXPECT_EQ(*ListCurrent(menuState.entries), MapFind(menuState.items, "opts_scale"));
+}
+
+TEST_F(ScaleOption, EnterRendersTheSameCaptionAgain) {
+  OpenAt(1.1f);
+  int before = Caption()->sprite;
+  ChangeScale(Key(MenuConfirm));
+  EXPECT_EQ(screenState.scaleX, 1.1f);
+  EXPECT_EQ(Caption()->text, "Scale:1.10");
+  EXPECT_NE(Caption()->sprite, before) << "the caption is rendered anew";
+  EXPECT_NE(Caption()->sprite, 0);
+}
+
+struct FloorCase {
+  float start;
+  float floor;
+  const char* caption;
+};
+
+TEST_F(ScaleOption, LeftStopsAboveFourTenths) {
+  const FloorCase cases[] = {{1.1f, 0.49999991f, "Scale:0.50"}, {1.32f, 0.41999987f, "Scale:0.42"}};
+  for (const FloorCase& c : cases) {
+    ZeroGlobalState();
+    ASSERT_TRUE(InitKeyboard());
+    OpenAt(c.start);
+    for (int step = 0; step < 12; ++step) ChangeScale(Key(MenuLeft));
+    EXPECT_FLOAT_EQ(screenState.scaleX, c.floor) << "from " << c.start;
+    EXPECT_EQ(screenState.scaleY, screenState.scaleX) << "both axes move together";
+    EXPECT_EQ(Caption()->text, c.caption) << "from " << c.start;
+    StopPlatform();
+    ASSERT_TRUE(StartPlatform());
+  }
+}
+
+TEST_F(ScaleOption, OtherEntriesIgnoreLeftAndRight) {
+  OpenAt(1.1f);
+  ShowMainMenu(0);
+  int window = screenState.window;
+  for (const char* key : {"resume", "new", "options", "quit"}) {
+    MenuItem* item = MapFind(menuState.items, key);
+    item->handler(Key(MenuLeft));
+    item->handler(Key(MenuRight));
+  }
+  EXPECT_EQ(screenState.window, window);
+  EXPECT_EQ(screenState.scaleX, 1.1f);
+  EXPECT_EQ(gameState.mode, Menu);
+  EXPECT_EQ(ListCount(menuState.entries), 4u) << "still the main menu";
+}
+
+}  // namespace
