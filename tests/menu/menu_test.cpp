@@ -7,6 +7,7 @@
 
 #include "menu/menu.h"
 #include "play/keys.h"
+#include "tests/play/substitute_keyboard.h"
 #include "render/label.h"
 #include "runtime/keyboard.h"
 #include "shell/state.h"
@@ -18,11 +19,7 @@ KeyboardSubstitute keyboard;
 class MenuTest : public testing::Test {
  protected:
   void SetUp() override {
-    ZeroGlobalState();
-    std::memset(&keyboard, 0, sizeof keyboard);
-    keyboard.focused = true;
-    SubstituteKeyboard(&keyboard);
-    ASSERT_TRUE(InitKeyboard());
+    StartWithSubstituteKeyboard(keyboard);
     BuildMenus();
     ShowMainMenu(0);
   }

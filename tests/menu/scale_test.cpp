@@ -8,6 +8,7 @@
 
 #include "menu/menu.h"
 #include "play/keys.h"
+#include "tests/play/substitute_keyboard.h"
 #include "render/label.h"
 #include "runtime/keyboard.h"
 #include "runtime/platform.h"
@@ -23,12 +24,8 @@ class ScaleOption : public testing::Test {
   void SetUp() override {
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     setenv("SDL_RENDER_DRIVER", "software", 1);
-    ZeroGlobalState();
-    std::memset(&keyboard, 0, sizeof keyboard);
-    keyboard.focused = true;
-    SubstituteKeyboard(&keyboard);
+    StartWithSubstituteKeyboard(keyboard);
     ASSERT_TRUE(StartPlatform());
-    ASSERT_TRUE(InitKeyboard());
   }
   void TearDown() override {
     StopPlatform();

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "play/keys.h"
+#include "tests/play/substitute_keyboard.h"
 #include "runtime/keyboard.h"
 #include "shell/state.h"
 
@@ -15,11 +16,7 @@ KeyboardSubstitute keyboard;
 class KeysTest : public testing::Test {
  protected:
   void SetUp() override {
-    ZeroGlobalState();
-    std::memset(&keyboard, 0, sizeof keyboard);
-    keyboard.focused = true;
-    SubstituteKeyboard(&keyboard);
-    ASSERT_TRUE(InitKeyboard());
+    StartWithSubstituteKeyboard(keyboard);
   }
   void TearDown() override { SubstituteKeyboard(nullptr); }
 
