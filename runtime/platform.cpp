@@ -20,8 +20,10 @@ static bool TryStart() {
   // A close request must reach the game once, as a window event; SDL would
   // otherwise add a quit event of its own when the last window is closed.
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
-  // The tick paces frames; presenting must never wait for the retrace.
-  SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
+  // Frames are composed in memory and put into the window's surface. Without
+  // this SDL would first open a hidden OpenGL window to decide how to put
+  // them there, loading the whole GL stack for nothing.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
 
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
     SDL_Quit();  // whatever part of the start succeeded
@@ -54,7 +56,7 @@ bool StartPlatform() {
 }
 
 void StopPlatform() {
-  // The renderer goes before the windows it draws into.
+  // The screen goes before the windows it draws into.
   CloseGlScreen();
   CloseAllAppWindows();
   ResetKeyboardService();

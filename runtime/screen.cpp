@@ -1,117 +1,498 @@
+// The screen is composed in main memory with pixman and put into the window
+// through SDL's window surface (X shared memory on X11); no GPU is involved.
+//
+// Callers still describe every frame whole: a clear and one draw per visible
+// sprite. The draws are only recorded until PresentFrame. There the frame is
+// cut into tiles, and each tile gets a hash of the clear colour and of every
+// draw that touches it, in order. Only tiles whose hash changed since the last
+// frame are cleared and repainted (each draw clipped to them), and only they
+// are put on screen. A sprite's contents enter the hash as a version number
+// that changes whenever its pixels do.
 #include "runtime/screen.h"
 
 #include <SDL.h>
+#include <pixman.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <map>
+#include <new>
 
 #include "runtime/image.h"
 #include "runtime/service_links.h"
 
+constexpr int TileSize = 32;
+constexpr int MaxSpriteSide = 16384;  // keeps every pixel count within 32 bits
+constexpr uint32_t NoTint = 0xFFFFFFFFu;
+
 struct Sprite {
-  SDL_Texture* texture;
-  SDL_Texture* whiteTexture;  // same alpha, every colour white: made on the first tinted draw
+  // Premultiplied pixels for compositing. `turned` shares them and carries
+  // the transform of a resized or turned draw, so `image` never needs one.
+  pixman_image_t* image;
+  pixman_image_t* turned;
   int width;
   int height;
   int shownWidth;
   int shownHeight;
   double angle;  // degrees, clockwise on screen
   bool alphaMode;
-  // What the texture holds, as straight-alpha 0xAARRGGBB: drawing into a
-  // sprite starts from here instead of reading the texture back.
+  uint64_t version;        // new whenever the pixels change
+  uint64_t drawnInFrame;   // serial of the last frame that recorded a draw of it
+  // What the sprite holds, as straight-alpha 0xAARRGGBB: drawing into a
+  // sprite starts from here.
   std::vector<uint32_t> pixels;
 };
 
-static SDL_Renderer* renderer = nullptr;
+// One recorded draw. It holds references to the sprite's images, so the
+// pixels it showed stay alive until the frame is presented even if the
+// sprite is deleted or drawn into meanwhile.
+struct Draw {
+  pixman_image_t* image;
+  bool transformed;              // `image` is the sprite's turned one
+  bool covered;                  // limited to the turned rectangle by `coverage`
+  pixman_transform_t transform;  // draw space → sprite texels, when transformed
+  pixman_transform_t coverage;   // draw space → the unit square, when covered
+  pixman_repeat_t repeat;
+  int x, y;                      // the sprite's displayed top-left corner
+  int left, top, right, bottom;  // the pixels it can touch, clipped to the frame
+  uint8_t alpha;
+  uint32_t tint;
+  uint64_t key;
+};
+
 static SDL_Window* screenWindow = nullptr;
+static int screenWidth = 0;
+static int screenHeight = 0;
+static std::vector<uint32_t> frameBits;            // the composed frame, x8r8g8b8
+static pixman_image_t* frameImage = nullptr;       // over frameBits
+static SDL_Surface* frameSurface = nullptr;        // over frameBits, for blitting
+static SDL_Surface* presentedTo = nullptr;         // the window surface last written
+static pixman_image_t* tintSource = nullptr;       // 1 × 1, repeated: a solid colour
+static pixman_image_t* alphaMask = nullptr;        // 1 × 1, repeated: a solid coverage
+static pixman_image_t* turnedMask = nullptr;       // 1 × 1, not repeated: a turned rectangle
+
+static int tilesAcross = 0;
+static int tilesDown = 0;
+static std::vector<uint64_t> tileHash;      // this frame's
+static std::vector<uint64_t> shownHash;     // what each tile shows now
+static std::vector<uint8_t> tileDirty;
+static std::vector<SDL_Rect> presentRects;
+static std::vector<Draw> draws;
+static uint32_t clearColour = 0;            // x8r8g8b8
+static bool frameOpen = false;              // draws are being recorded
+static uint64_t frameSerial = 1;
+static bool wholeFrameStale = true;         // nothing valid on screen: repaint everything
+static bool wholeWindowStale = true;        // the window lost its contents: put all of it
+static bool repaintWholeFrames = false;
+
 static std::map<int, Sprite> sprites;
 static int nextSpriteNumber = 1;  // numbers are not reused while a screen stays open
-static int drawingSprite = 0;  // the sprite between BeginSpritePixels and EndSpritePixels
+static uint64_t nextVersion = 1;
+static int drawingSprite = 0;     // the sprite between BeginSpritePixels and EndSpritePixels
+static int failSprites = 0;
 static int flipRateLimit = 0;
 static uint64_t lastPresentTicks = 0;
 
 static bool capturing = false;
-static std::vector<uint32_t> lastFrame;
-static int lastFrameWidth = 0;
-static int lastFrameHeight = 0;
+static bool capturedFrame = false;
 
 static Sprite* FindSprite(int sprite) {
   auto it = sprites.find(sprite);
   return it == sprites.end() ? nullptr : &it->second;
 }
 
-static void FreeTextures(Sprite& s) {
-  if (s.texture) SDL_DestroyTexture(s.texture);
-  if (s.whiteTexture) SDL_DestroyTexture(s.whiteTexture);
-  s.texture = s.whiteTexture = nullptr;
+static void UnrefImage(pixman_image_t*& image) {
+  if (image) pixman_image_unref(image);
+  image = nullptr;
+}
+
+static void DropDraws() {
+  for (Draw& d : draws) UnrefImage(d.image);
+  draws.clear();
 }
 
 SDL_Window* ScreenWindow() { return screenWindow; }
 
+void ScreenLostContents() { wholeWindowStale = true; }
+
 int StartSpriteService() { return SDL_WasInit(SDL_INIT_VIDEO) ? 1 : 0; }
 
-int OpenGlScreen(void* nativeWindow, int x, int y, int width, int height, int stretch,
-                 int rightOffset, int bottomOffset, int flipMode) {
-  // The game passes none of these; the screen always covers the given area
-  // unstretched and never waits for the retrace.
-  (void)stretch, (void)rightOffset, (void)bottomOffset, (void)flipMode;
-  CloseGlScreen();
-  if (!IsAppWindowHandle(nativeWindow) || width <= 0 || height <= 0) return 0;
-  SDL_Window* window = static_cast<SDL_Window*>(nativeWindow);
-
-  SDL_Renderer* made = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED);
-  if (!made) made = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
-  if (!made) return 0;
-  SDL_Rect area{x, y, width, height};
-  if (SDL_RenderSetViewport(made, &area) != 0) {
-    SDL_DestroyRenderer(made);
-    return 0;
+static void ReleaseScreen() {
+  DropDraws();
+  for (auto& [number, s] : sprites) {
+    UnrefImage(s.image);
+    UnrefImage(s.turned);
   }
-  SDL_SetRenderDrawColor(made, 0, 0, 0, 255);
-  SDL_RenderClear(made);
-  renderer = made;
-  screenWindow = window;
-  return 1;
-}
-
-void CloseGlScreen() {
-  for (auto& [number, s] : sprites) FreeTextures(s);
   sprites.clear();
   drawingSprite = 0;
   // Every number is free again; a screen's sprites are numbered from 1.
   nextSpriteNumber = 1;
-  if (renderer) SDL_DestroyRenderer(renderer);
-  renderer = nullptr;
+  if (frameSurface) SDL_FreeSurface(frameSurface);
+  frameSurface = nullptr;
+  UnrefImage(frameImage);
+  UnrefImage(tintSource);
+  UnrefImage(alphaMask);
+  UnrefImage(turnedMask);
+  // Memory a closed screen no longer needs goes back, not just its contents.
+  std::vector<uint32_t>().swap(frameBits);
+  std::vector<uint64_t>().swap(tileHash);
+  std::vector<uint64_t>().swap(shownHash);
+  std::vector<uint8_t>().swap(tileDirty);
+  std::vector<SDL_Rect>().swap(presentRects);
+  std::vector<Draw>().swap(draws);
   screenWindow = nullptr;
+  presentedTo = nullptr;
+  screenWidth = screenHeight = 0;
+  tilesAcross = tilesDown = 0;
+  frameOpen = false;
+  capturedFrame = false;
 }
+
+// Everything a frame needs is made here, so presenting allocates nothing.
+static bool MakeScreen(SDL_Window* window, int width, int height) {
+  try {
+    frameBits.assign(static_cast<size_t>(width) * height, 0);
+    tilesAcross = (width + TileSize - 1) / TileSize;
+    tilesDown = (height + TileSize - 1) / TileSize;
+    const size_t tiles = static_cast<size_t>(tilesAcross) * tilesDown;
+    tileHash.assign(tiles, 0);
+    shownHash.assign(tiles, 0);
+    tileDirty.assign(tiles, 0);
+    presentRects.reserve(tiles);
+    draws.reserve(4096);  // a full grid of cells and every label, with room to spare
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  frameImage = pixman_image_create_bits(PIXMAN_x8r8g8b8, width, height, frameBits.data(),
+                                        width * 4);
+  frameSurface = SDL_CreateRGBSurfaceWithFormatFrom(frameBits.data(), width, height, 32,
+                                                    width * 4, SDL_PIXELFORMAT_RGB888);
+  tintSource = pixman_image_create_bits(PIXMAN_a8r8g8b8, 1, 1, nullptr, 0);
+  alphaMask = pixman_image_create_bits(PIXMAN_a8, 1, 1, nullptr, 0);
+  turnedMask = pixman_image_create_bits(PIXMAN_a8, 1, 1, nullptr, 0);
+  if (!frameImage || !frameSurface || !tintSource || !alphaMask || !turnedMask) return false;
+  SDL_SetSurfaceBlendMode(frameSurface, SDL_BLENDMODE_NONE);
+  pixman_image_set_repeat(tintSource, PIXMAN_REPEAT_NORMAL);
+  pixman_image_set_repeat(alphaMask, PIXMAN_REPEAT_NORMAL);
+  pixman_image_set_filter(turnedMask, PIXMAN_FILTER_NEAREST, nullptr, 0);
+  screenWindow = window;
+  screenWidth = width;
+  screenHeight = height;
+  wholeFrameStale = wholeWindowStale = true;
+  return true;
+}
+
+int OpenGlScreen(void* nativeWindow, int x, int y, int width, int height, int stretch,
+                 int rightOffset, int bottomOffset, int flipMode) {
+  // The game passes none of these; the screen always covers the window from
+  // its top-left corner, unstretched, and never waits for the retrace.
+  (void)x, (void)y, (void)stretch, (void)rightOffset, (void)bottomOffset, (void)flipMode;
+  CloseGlScreen();
+  if (!IsAppWindowHandle(nativeWindow) || width <= 0 || height <= 0) return 0;
+  SDL_Window* window = static_cast<SDL_Window*>(nativeWindow);
+  SDL_Surface* surface = SDL_GetWindowSurface(window);
+  if (!surface || surface->w < width || surface->h < height) return 0;
+  if (!MakeScreen(window, width, height)) {
+    ReleaseScreen();
+    return 0;
+  }
+  return 1;
+}
+
+void CloseGlScreen() { ReleaseScreen(); }
 
 void SetFlipRateLimit(int fps) { flipRateLimit = fps > 0 ? fps : 0; }
 
+static void BeginFrame() {
+  if (frameOpen) return;
+  frameOpen = true;
+  ++frameSerial;
+}
+
 void ClearFrame(uint32_t rgba) {
-  if (!renderer) return;
-  // Opaque, so a captured frame is what the window shows.
-  SDL_SetRenderDrawColor(renderer, rgba & 0xFF, (rgba >> 8) & 0xFF, (rgba >> 16) & 0xFF, 255);
-  SDL_RenderClear(renderer);
+  if (!frameImage) return;
+  DropDraws();  // a frame started and never presented is abandoned
+  frameOpen = false;
+  BeginFrame();
+  clearColour = 0xFF000000u | (rgba & 0xFF) << 16 | (rgba & 0xFF00) | (rgba >> 16 & 0xFF);
+}
+
+// ---- recording draws ---------------------------------------------------------
+
+static uint64_t Mix(uint64_t hash, uint64_t value) {
+  // splitmix64's finaliser over the running hash: order matters, as it must.
+  uint64_t z = hash ^ (value + 0x9E3779B97F4A7C15ull + (hash << 6) + (hash >> 2));
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  return z ^ (z >> 31);
+}
+
+static uint64_t DrawKey(const Sprite& s, int x, int y, uint8_t alpha, uint32_t tint) {
+  uint64_t angleBits = 0;
+  std::memcpy(&angleBits, &s.angle, sizeof angleBits);
+  uint64_t key = Mix(s.version, static_cast<uint32_t>(x) | uint64_t(static_cast<uint32_t>(y)) << 32);
+  key = Mix(key, static_cast<uint32_t>(s.shownWidth) |
+                     uint64_t(static_cast<uint32_t>(s.shownHeight)) << 32);
+  key = Mix(key, angleBits);
+  return Mix(key, tint | uint64_t(alpha) << 32);
+}
+
+static void Record(Sprite& s, int x, int y, uint8_t alpha, uint32_t tint) {
+  const int w = s.shownWidth, h = s.shownHeight;
+  // Larger than any sprite can be, a draw would overflow the compositor's
+  // fixed-point coordinates.
+  if (!frameImage || alpha == 0 || w <= 0 || h <= 0 || w > MaxSpriteSide || h > MaxSpriteSide) {
+    return;
+  }
+  BeginFrame();
+
+  Draw d{};
+  d.x = x;
+  d.y = y;
+  d.alpha = alpha;
+  d.tint = tint;
+  d.repeat = PIXMAN_REPEAT_NONE;
+  const bool resized = w != s.width || h != s.height;
+  const double radians = s.angle * (M_PI / 180.0);
+  const bool turnedDraw = s.angle != 0.0;
+  double left = x, top = y, right = double(x) + w, bottom = double(y) + h;
+  if (turnedDraw || resized) {
+    // Draw space to sprite texels: about the displayed centre, turned back,
+    // scaled to the texture, about the texture's centre.
+    const double c = std::cos(radians), sn = std::sin(radians);
+    const double kx = double(s.width) / w, ky = double(s.height) / h;
+    pixman_f_transform_t t{};
+    t.m[0][0] = c * kx;
+    t.m[0][1] = sn * kx;
+    t.m[0][2] = kx * (-c * w / 2.0 - sn * h / 2.0) + s.width / 2.0;
+    t.m[1][0] = -sn * ky;
+    t.m[1][1] = c * ky;
+    t.m[1][2] = ky * (sn * w / 2.0 - c * h / 2.0) + s.height / 2.0;
+    t.m[2][2] = 1.0;
+    if (!pixman_transform_from_pixman_f_transform(&d.transform, &t)) return;
+    if (turnedDraw) {
+      // The turned rectangle's bounds, a pixel wider for the filter's reach.
+      const double halfW = (w * std::abs(c) + h * std::abs(sn)) / 2.0;
+      const double halfH = (w * std::abs(sn) + h * std::abs(c)) / 2.0;
+      const double cx = x + w / 2.0, cy = y + h / 2.0;
+      left = std::floor(cx - halfW) - 1;
+      top = std::floor(cy - halfH) - 1;
+      right = std::ceil(cx + halfW) + 1;
+      bottom = std::ceil(cy + halfH) + 1;
+    }
+    if (tint == NoTint) {
+      // As a clamped texture on a quad: the edge texels repeat outward, and
+      // only pixels whose centres fall inside the rectangle are drawn.
+      d.repeat = PIXMAN_REPEAT_PAD;
+      if (turnedDraw) {
+        pixman_f_transform_scale(&t, nullptr, 1.0 / s.width, 1.0 / s.height);
+        d.covered = pixman_transform_from_pixman_f_transform(&d.coverage, &t);
+        if (!d.covered) return;
+      }
+    }
+    d.image = s.turned;
+    d.transformed = true;
+  } else {
+    d.image = s.image;
+  }
+  d.left = static_cast<int>(std::clamp(left, 0.0, double(screenWidth)));
+  d.top = static_cast<int>(std::clamp(top, 0.0, double(screenHeight)));
+  d.right = static_cast<int>(std::clamp(right, 0.0, double(screenWidth)));
+  d.bottom = static_cast<int>(std::clamp(bottom, 0.0, double(screenHeight)));
+  if (d.left >= d.right || d.top >= d.bottom) return;  // wholly off the screen
+  d.key = DrawKey(s, x, y, alpha, tint);
+
+  try {
+    draws.push_back(d);
+  } catch (const std::bad_alloc&) {
+    return;  // the draw is skipped, as a failed texture would be
+  }
+  pixman_image_ref(d.image);
+  s.drawnInFrame = frameSerial;
+}
+
+void DrawSpriteBlended(int sprite, int x, int y, uint8_t alpha) {
+  if (Sprite* s = FindSprite(sprite)) Record(*s, x, y, alpha, NoTint);
+}
+
+void DrawSpriteTinted(int sprite, int x, int y, uint8_t alpha, uint32_t colour) {
+  if (Sprite* s = FindSprite(sprite)) Record(*s, x, y, alpha, colour);
+}
+
+// ---- composing and presenting --------------------------------------------------
+
+// Composites one draw, limited to the given frame rectangle.
+static void Composite(const Draw& d, int left, int top, int right, int bottom) {
+  if (d.transformed) {
+    pixman_image_set_transform(d.image, &d.transform);
+    pixman_image_set_repeat(d.image, d.repeat);
+  }
+  // Draw space starts at the draw's corner, wherever the clip begins.
+  const int sx = left - d.x, sy = top - d.y;
+  const int width = right - left, height = bottom - top;
+  if (d.tint != NoTint) {
+    // The tint colour through the sprite's coverage.
+    const uint32_t a = d.alpha;
+    auto weighted = [a](uint32_t c) { return (c * a + 127) / 255; };
+    *pixman_image_get_data(tintSource) = a << 24 | weighted(d.tint & 0xFF) << 16 |
+                                        weighted(d.tint >> 8 & 0xFF) << 8 |
+                                        weighted(d.tint >> 16 & 0xFF);
+    pixman_image_composite32(PIXMAN_OP_OVER, tintSource, d.image, frameImage, 0, 0, sx, sy, left,
+                             top, width, height);
+    return;
+  }
+  pixman_image_t* mask = nullptr;
+  if (d.covered) {
+    *reinterpret_cast<uint8_t*>(pixman_image_get_data(turnedMask)) = d.alpha;
+    pixman_image_set_transform(turnedMask, &d.coverage);
+    mask = turnedMask;
+  } else if (d.alpha != 255) {
+    *reinterpret_cast<uint8_t*>(pixman_image_get_data(alphaMask)) = d.alpha;
+    mask = alphaMask;
+  }
+  pixman_image_composite32(PIXMAN_OP_OVER, d.image, mask, frameImage, sx, sy, sx, sy, left, top,
+                           width, height);
+}
+
+static void FillFrame(int left, int top, int right, int bottom) {
+  pixman_fill(frameBits.data(), screenWidth, 32, left, top, right - left, bottom - top,
+              clearColour);
+}
+
+// Which tiles a draw touches.
+static void TileSpan(const Draw& d, int& tx0, int& ty0, int& tx1, int& ty1) {
+  tx0 = d.left / TileSize;
+  ty0 = d.top / TileSize;
+  tx1 = (d.right - 1) / TileSize;
+  ty1 = (d.bottom - 1) / TileSize;
+}
+
+// Hashes the frame's description into its tiles and marks those that differ
+// from what the screen shows. Returns how many do.
+static int MarkChangedTiles(bool all) {
+  std::fill(tileHash.begin(), tileHash.end(), Mix(0, clearColour));
+  for (const Draw& d : draws) {
+    int tx0, ty0, tx1, ty1;
+    TileSpan(d, tx0, ty0, tx1, ty1);
+    for (int ty = ty0; ty <= ty1; ++ty) {
+      uint64_t* row = &tileHash[static_cast<size_t>(ty) * tilesAcross];
+      for (int tx = tx0; tx <= tx1; ++tx) row[tx] = Mix(row[tx], d.key);
+    }
+  }
+  int changed = 0;
+  for (size_t i = 0; i < tileHash.size(); ++i) {
+    tileDirty[i] = all || tileHash[i] != shownHash[i];
+    changed += tileDirty[i];
+    shownHash[i] = tileHash[i];
+  }
+  return changed;
+}
+
+// The pixels of tiles first to last of one row of tiles.
+static void TileRun(int first, int last, int ty, int& left, int& top, int& right, int& bottom) {
+  left = first * TileSize;
+  top = ty * TileSize;
+  right = std::min((last + 1) * TileSize, screenWidth);
+  bottom = std::min(top + TileSize, screenHeight);
+}
+
+// Where a row of tiles has a run of changed ones from `first`, its last.
+static int DirtyRunEnd(const uint8_t* dirty, int first, int limit) {
+  int last = first;
+  while (last + 1 <= limit && dirty[last + 1]) ++last;
+  return last;
+}
+
+// Calls visit(left, top, right, bottom) for each run of changed tiles in
+// each row of tiles.
+template <typename Visit>
+static void ForEachChangedRun(Visit visit) {
+  for (int ty = 0; ty < tilesDown; ++ty) {
+    const uint8_t* dirty = &tileDirty[static_cast<size_t>(ty) * tilesAcross];
+    for (int tx = 0; tx < tilesAcross; ++tx) {
+      if (!dirty[tx]) continue;
+      const int last = DirtyRunEnd(dirty, tx, tilesAcross - 1);
+      int left, top, right, bottom;
+      TileRun(tx, last, ty, left, top, right, bottom);
+      visit(left, top, right, bottom);
+      tx = last;
+    }
+  }
+}
+
+// Clears the changed tiles and replays into them, in order, every draw that
+// touches them. Neighbouring changed tiles in a row are done as one strip.
+static void RepaintChangedTiles() {
+  ForEachChangedRun(FillFrame);
+  for (const Draw& d : draws) {
+    int tx0, ty0, tx1, ty1;
+    TileSpan(d, tx0, ty0, tx1, ty1);
+    for (int ty = ty0; ty <= ty1; ++ty) {
+      const uint8_t* dirty = &tileDirty[static_cast<size_t>(ty) * tilesAcross];
+      for (int tx = tx0; tx <= tx1; ++tx) {
+        if (!dirty[tx]) continue;
+        const int last = DirtyRunEnd(dirty, tx, tx1);
+        int left, top, right, bottom;
+        TileRun(tx, last, ty, left, top, right, bottom);
+        left = std::max(left, d.left);
+        top = std::max(top, d.top);
+        right = std::min(right, d.right);
+        bottom = std::min(bottom, d.bottom);
+        if (left < right && top < bottom) Composite(d, left, top, right, bottom);
+        tx = last;
+      }
+    }
+  }
+}
+
+// The frame as a plain renderer makes it: cleared whole, each draw composited
+// whole.
+static void RepaintWholeFrame() {
+  FillFrame(0, 0, screenWidth, screenHeight);
+  for (const Draw& d : draws) Composite(d, d.left, d.top, d.right, d.bottom);
+}
+
+// Copies the changed parts of the frame (or all of it) into the window.
+static void PutOnScreen(bool whole) {
+  SDL_Surface* surface = SDL_GetWindowSurface(screenWindow);
+  if (!surface) return;
+  if (surface != presentedTo) whole = true;  // a new surface starts out blank
+  presentRects.clear();
+  if (whole) {
+    presentRects.push_back(SDL_Rect{0, 0, screenWidth, screenHeight});
+  } else {
+    ForEachChangedRun([](int left, int top, int right, int bottom) {
+      presentRects.push_back(SDL_Rect{left, top, right - left, bottom - top});
+    });
+  }
+  if (presentRects.empty()) return;
+  for (SDL_Rect& r : presentRects) {
+    SDL_Rect target = r;
+    SDL_BlitSurface(frameSurface, &r, surface, &target);
+  }
+  if (SDL_UpdateWindowSurfaceRects(screenWindow, presentRects.data(),
+                                   static_cast<int>(presentRects.size())) == 0) {
+    presentedTo = surface;
+    wholeWindowStale = false;
+  }
 }
 
 void PresentFrame() {
-  if (!renderer) return;
-  if (capturing) {
-    SDL_Rect area;
-    SDL_RenderGetViewport(renderer, &area);
-    lastFrame.assign(static_cast<size_t>(area.w) * area.h, 0);
-    // Read before presenting: afterwards the back buffer's contents are undefined.
-    if (SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, lastFrame.data(),
-                             area.w * 4) == 0) {
-      lastFrameWidth = area.w;
-      lastFrameHeight = area.h;
-    } else {
-      lastFrame.clear();
-      lastFrameWidth = lastFrameHeight = 0;
-    }
+  if (!frameImage) return;
+  const bool all = wholeFrameStale || repaintWholeFrames;
+  const int changed = MarkChangedTiles(all);
+  if (all) {
+    RepaintWholeFrame();
+  } else if (changed > 0) {
+    RepaintChangedTiles();
   }
-  SDL_RenderPresent(renderer);
+  wholeFrameStale = false;
+  DropDraws();
+  frameOpen = false;
+  if (changed > 0 || wholeWindowStale) PutOnScreen(all || wholeWindowStale);
+  if (capturing) capturedFrame = true;
+
   if (flipRateLimit > 0) {
     uint64_t earliest = lastPresentTicks + 1000 / static_cast<uint64_t>(flipRateLimit);
     uint64_t now = SDL_GetTicks64();
@@ -120,42 +501,49 @@ void PresentFrame() {
   lastPresentTicks = SDL_GetTicks64();
 }
 
+void RepaintWholeFrames(bool on) { repaintWholeFrames = on; }
+
 void CaptureFrames(bool on) {
   capturing = on;
-  if (!on) {
-    lastFrame.clear();
-    lastFrameWidth = lastFrameHeight = 0;
-  }
+  capturedFrame = false;
 }
 
-const char* ScreenRendererName() {
-  SDL_RendererInfo info;
-  if (!renderer || SDL_GetRendererInfo(renderer, &info) != 0) return "";
-  return info.name;
-}
+const char* ScreenRendererName() { return frameImage ? "pixman" : ""; }
 
 bool LastFramePixels(std::vector<uint32_t>& pixels, int& width, int& height) {
-  if (lastFrame.empty()) return false;
-  pixels = lastFrame;
-  width = lastFrameWidth;
-  height = lastFrameHeight;
+  if (!capturing || !capturedFrame || !frameImage) return false;
+  pixels.resize(frameBits.size());
+  // The frame's unused byte is not alpha: what the window shows is opaque.
+  for (size_t i = 0; i < frameBits.size(); ++i) pixels[i] = frameBits[i] | 0xFF000000u;
+  width = screenWidth;
+  height = screenHeight;
   return true;
 }
 
 // ---- sprites ----------------------------------------------------------------
 
-static SDL_Texture* MakeTexture(int width, int height, const std::vector<uint32_t>& pixels) {
-  SDL_Texture* texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888,
-                                           SDL_TEXTUREACCESS_STATIC, width, height);
-  if (!texture) return nullptr;
-  if (SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_BLEND) != 0 ||
-      SDL_UpdateTexture(texture, nullptr, pixels.data(), width * 4) != 0) {
-    SDL_DestroyTexture(texture);
-    return nullptr;
+// The sprite's images, sharing one set of premultiplied pixels. `turned`
+// keeps the pixels alive through a reference of its own.
+static bool MakeSpriteImages(Sprite& s) {
+  pixman_image_t* image = pixman_image_create_bits(PIXMAN_a8r8g8b8, s.width, s.height, nullptr, 0);
+  if (!image) return false;
+  pixman_image_t* turned =
+      pixman_image_create_bits(PIXMAN_a8r8g8b8, s.width, s.height, pixman_image_get_data(image),
+                               pixman_image_get_stride(image));
+  if (!turned) {
+    pixman_image_unref(image);
+    return false;
   }
+  pixman_image_set_destroy_function(
+      turned, [](pixman_image_t*, void* owner) { pixman_image_unref(static_cast<pixman_image_t*>(owner)); },
+      pixman_image_ref(image));
   // Resized and turned sprites are filtered, as rectangle textures are by default.
-  SDL_SetTextureScaleMode(texture, SDL_ScaleModeLinear);
-  return texture;
+  pixman_image_set_filter(turned, PIXMAN_FILTER_BILINEAR, nullptr, 0);
+  UnrefImage(s.image);
+  UnrefImage(s.turned);
+  s.image = image;
+  s.turned = turned;
+  return true;
 }
 
 static int FreeSpriteNumber() {
@@ -165,20 +553,31 @@ static int FreeSpriteNumber() {
   return nextSpriteNumber++;
 }
 
+void FailNextSprites(int count) { failSprites = std::max(0, count); }
+
 int NewSprite(int width, int height, bool alphaMode) {
-  if (!renderer || width <= 0 || height <= 0) return 0;
-  // Beyond this no renderer makes the texture, and the pixel count would overflow.
-  if (width > 16384 || height > 16384) return 0;
+  if (failSprites > 0) {
+    --failSprites;
+    return 0;
+  }
+  if (!frameImage || width <= 0 || height <= 0) return 0;
+  if (width > MaxSpriteSide || height > MaxSpriteSide) return 0;
   Sprite s{};
   s.width = s.shownWidth = width;
   s.height = s.shownHeight = height;
   s.alphaMode = alphaMode;
-  s.pixels.assign(static_cast<size_t>(width) * height, 0);
-  s.texture = MakeTexture(width, height, s.pixels);
-  if (!s.texture) return 0;
-  int number = FreeSpriteNumber();
-  sprites.emplace(number, std::move(s));
-  return number;
+  s.version = nextVersion++;
+  try {
+    s.pixels.assign(static_cast<size_t>(width) * height, 0);
+    if (!MakeSpriteImages(s)) return 0;
+    int number = FreeSpriteNumber();
+    sprites.emplace(number, std::move(s));
+    return number;
+  } catch (const std::bad_alloc&) {
+    UnrefImage(s.image);
+    UnrefImage(s.turned);
+    return 0;
+  }
 }
 
 bool SpriteExists(int sprite) { return FindSprite(sprite) != nullptr; }
@@ -186,7 +585,9 @@ bool SpriteExists(int sprite) { return FindSprite(sprite) != nullptr; }
 void DeleteSprite(int sprite) {
   Sprite* s = FindSprite(sprite);
   if (!s) return;
-  FreeTextures(*s);
+  // Draws already recorded keep their own references to the pixels.
+  UnrefImage(s->image);
+  UnrefImage(s->turned);
   sprites.erase(sprite);
   if (drawingSprite == sprite) drawingSprite = 0;
 }
@@ -250,10 +651,22 @@ void EndSpritePixels() {
     // A plain sprite: black is the transparent colour, everything else opaque.
     for (uint32_t& p : s->pixels) p = (p & 0xFFFFFF) == 0 ? 0 : (p | 0xFF000000u);
   }
-  SDL_UpdateTexture(s->texture, nullptr, s->pixels.data(), s->width * 4);
-  // The white copy for tinting follows the new alpha when next needed.
-  if (s->whiteTexture) SDL_DestroyTexture(s->whiteTexture);
-  s->whiteTexture = nullptr;
+  // A draw recorded earlier in this frame shows the pixels as they were:
+  // the new ones go into images of their own.
+  if (frameOpen && s->drawnInFrame == frameSerial && !MakeSpriteImages(*s)) return;
+  uint32_t* bits = pixman_image_get_data(s->image);
+  const int wordsPerRow = pixman_image_get_stride(s->image) / 4;
+  for (int row = 0; row < s->height; ++row) {
+    const uint32_t* from = &s->pixels[static_cast<size_t>(row) * s->width];
+    uint32_t* to = bits + static_cast<size_t>(row) * wordsPerRow;
+    for (int column = 0; column < s->width; ++column) {
+      const uint32_t p = from[column], a = p >> 24;
+      auto premultiplied = [a](uint32_t c) { return (c * a + 127) / 255; };
+      to[column] = a << 24 | premultiplied(p >> 16 & 0xFF) << 16 |
+                   premultiplied(p >> 8 & 0xFF) << 8 | premultiplied(p & 0xFF);
+    }
+  }
+  s->version = nextVersion++;
 }
 
 void SetSpriteSize(int sprite, int width, int height) {
@@ -268,46 +681,6 @@ void SetSpriteAngle(int sprite, float degrees, int relative) {
   if (!s) return;
   double angle = relative ? s->angle + degrees : degrees;
   s->angle = std::fmod(angle, 360.0);  // the same turn, without growing without bound
-}
-
-static void DrawTexture(const Sprite& s, SDL_Texture* texture, int x, int y) {
-  if (s.shownWidth <= 0 || s.shownHeight <= 0) return;
-  SDL_Rect target{x, y, s.shownWidth, s.shownHeight};
-  if (s.angle == 0.0) {
-    SDL_RenderCopy(renderer, texture, nullptr, &target);
-  } else {
-    // Turned about the centre of the target rectangle, clockwise on screen.
-    SDL_RenderCopyEx(renderer, texture, nullptr, &target, s.angle, nullptr, SDL_FLIP_NONE);
-  }
-}
-
-void DrawSpriteBlended(int sprite, int x, int y, uint8_t alpha) {
-  Sprite* s = FindSprite(sprite);
-  if (!renderer || !s) return;
-  SDL_SetTextureColorMod(s->texture, 255, 255, 255);
-  SDL_SetTextureAlphaMod(s->texture, alpha);
-  DrawTexture(*s, s->texture, x, y);
-}
-
-void DrawSpriteTinted(int sprite, int x, int y, uint8_t alpha, uint32_t colour) {
-  if (colour == 0xFFFFFFFFu) {
-    DrawSpriteBlended(sprite, x, y, alpha);
-    return;
-  }
-  Sprite* s = FindSprite(sprite);
-  if (!renderer || !s) return;
-  // Colour modulation multiplies; over white texels it replaces the colour,
-  // whatever colour the sprite itself was drawn in.
-  if (!s->whiteTexture) {
-    std::vector<uint32_t> white(s->pixels.size());
-    for (size_t i = 0; i < white.size(); ++i) white[i] = (s->pixels[i] & 0xFF000000u) | 0xFFFFFF;
-    s->whiteTexture = MakeTexture(s->width, s->height, white);
-    if (!s->whiteTexture) return;
-  }
-  SDL_SetTextureColorMod(s->whiteTexture, colour & 0xFF, (colour >> 8) & 0xFF,
-                         (colour >> 16) & 0xFF);
-  SDL_SetTextureAlphaMod(s->whiteTexture, alpha);
-  DrawTexture(*s, s->whiteTexture, x, y);
 }
 
 // ---- images into sprites ------------------------------------------------------

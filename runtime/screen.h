@@ -1,5 +1,6 @@
-// The accelerated screen inside the game window, and sprites: textures with
-// a displayed size, a rotation and a per-draw alpha.
+// The screen inside the game window, and sprites: pictures with a displayed
+// size, a rotation and a per-draw alpha. Each frame is described whole; only
+// what differs from the frame before is composed again and put on screen.
 #pragma once
 #include <cstdint>
 #include <vector>
@@ -16,6 +17,7 @@ void ClearFrame(uint32_t rgba);  // red in the low byte
 void PresentFrame();
 
 int NewSprite(int width, int height, bool alphaMode);  // 0 on failure
+void FailNextSprites(int count);  // for tests: the next count NewSprite calls fail as if memory ran out
 bool SpriteExists(int sprite);
 void DeleteSprite(int sprite);
 
@@ -33,10 +35,14 @@ void DrawSpriteBlended(int sprite, int x, int y, uint8_t alpha);
 // alpha ÷ 255. A colour of −1 (0xFFFFFFFF) is a plain blended draw.
 void DrawSpriteTinted(int sprite, int x, int y, uint8_t alpha, uint32_t colour);
 
+// For tests and benchmarks: compose every frame whole, as a plain renderer
+// would, instead of only what changed.
+void RepaintWholeFrames(bool on);
+
 // For tests: the pixels of the frame most recently presented, as 0xAARRGGBB
-// rows of width pixels. Only kept while capture is on.
+// rows of width pixels, once a frame has been presented with capture on.
 void CaptureFrames(bool on);
-// For tests: the name of the renderer behind the open screen ("software",
-// "opengl", ...), empty when no screen is open.
+// For tests: the name of what composes the open screen, empty when no screen
+// is open.
 const char* ScreenRendererName();
 bool LastFramePixels(std::vector<uint32_t>& pixels, int& width, int& height);

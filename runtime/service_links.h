@@ -11,6 +11,7 @@ void CloseAllAppWindows();                   // with their timers and queued eve
 
 // screen.cpp
 SDL_Window* ScreenWindow();  // the window carrying the open screen; null when none
+void ScreenLostContents();   // the window must be given the whole frame again
 
 // keyboard.cpp
 void ResetKeyboardService();  // device and use count back to none, snapshot cleared

@@ -208,6 +208,16 @@ static int HandleEvent(const SDL_Event& event) {
     // count as a second one.
     SDL_FlushEvent(SDL_QUIT);
   } else {
+    if (event.type == SDL_WINDOWEVENT && ScreenWindow() &&
+        event.window.windowID == SDL_GetWindowID(ScreenWindow())) {
+      // The window system dropped what the window showed (it was covered,
+      // minimised or moved): only parts of the frame would come back.
+      const uint8_t what = event.window.event;
+      if (what == SDL_WINDOWEVENT_EXPOSED || what == SDL_WINDOWEVENT_SHOWN ||
+          what == SDL_WINDOWEVENT_RESTORED || what == SDL_WINDOWEVENT_SIZE_CHANGED) {
+        ScreenLostContents();
+      }
+    }
     return static_cast<int>(event.type);
   }
   int code = ownEvents.front();

@@ -9,7 +9,7 @@ BUILD=${PELLOVAR_BUILD:-build}
 
 PACKAGES=(
   g++ cmake ninja-build pkg-config
-  libsdl2-dev libcairo2-dev zlib1g-dev libexpat1-dev libx11-dev
+  libsdl2-dev libcairo2-dev libpixman-1-dev zlib1g-dev libexpat1-dev libx11-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils x11-apps imagemagick python3
 )
