@@ -16,7 +16,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <map>
+#include <unordered_map>
 #include <new>
 
 #include "runtime/image.h"
@@ -44,17 +44,16 @@ struct Sprite {
   std::vector<uint32_t> pixels;
 };
 
-// One recorded draw. It holds references to the sprite's images, so the
-// pixels it showed stay alive until the frame is presented even if the
-// sprite is deleted or drawn into meanwhile.
+// One recorded draw. It holds a reference to the sprite's pixels, so what
+// it showed stays alive until the frame is presented even if the sprite is
+// deleted or drawn into meanwhile.
 struct Draw {
-  pixman_image_t* image;
-  bool transformed;              // `image` is the sprite's turned one
-  bool covered;                  // limited to the turned rectangle by `coverage`
-  pixman_transform_t transform;  // draw space → sprite texels, when transformed
-  pixman_transform_t coverage;   // draw space → the unit square, when covered
-  pixman_repeat_t repeat;
+  pixman_image_t* image;         // the sprite's plain or turned image
+  bool transformed;              // resized or turned: `image` is the turned one
   int x, y;                      // the sprite's displayed top-left corner
+  int shownWidth, shownHeight;
+  int spriteWidth, spriteHeight;
+  double angle;                  // degrees, clockwise on screen
   int left, top, right, bottom;  // the pixels it can touch, clipped to the frame
   uint8_t alpha;
   uint32_t tint;
@@ -86,7 +85,7 @@ static bool wholeFrameStale = true;         // nothing valid on screen: repaint 
 static bool wholeWindowStale = true;        // the window lost its contents: put all of it
 static bool repaintWholeFrames = false;
 
-static std::map<int, Sprite> sprites;
+static std::unordered_map<int, Sprite> sprites;
 static int nextSpriteNumber = 1;  // numbers are not reused while a screen stays open
 static uint64_t nextVersion = 1;
 static int drawingSprite = 0;     // the sprite between BeginSpritePixels and EndSpritePixels
@@ -250,51 +249,27 @@ static void Record(Sprite& s, int x, int y, uint8_t alpha, uint32_t tint) {
   Draw d{};
   d.x = x;
   d.y = y;
+  d.shownWidth = w;
+  d.shownHeight = h;
+  d.spriteWidth = s.width;
+  d.spriteHeight = s.height;
+  d.angle = s.angle;
   d.alpha = alpha;
   d.tint = tint;
-  d.repeat = PIXMAN_REPEAT_NONE;
-  const bool resized = w != s.width || h != s.height;
-  const double radians = s.angle * (M_PI / 180.0);
-  const bool turnedDraw = s.angle != 0.0;
+  d.transformed = s.angle != 0.0 || w != s.width || h != s.height;
+  d.image = d.transformed ? s.turned : s.image;
   double left = x, top = y, right = double(x) + w, bottom = double(y) + h;
-  if (turnedDraw || resized) {
-    // Draw space to sprite texels: about the displayed centre, turned back,
-    // scaled to the texture, about the texture's centre.
-    const double c = std::cos(radians), sn = std::sin(radians);
-    const double kx = double(s.width) / w, ky = double(s.height) / h;
-    pixman_f_transform_t t{};
-    t.m[0][0] = c * kx;
-    t.m[0][1] = sn * kx;
-    t.m[0][2] = kx * (-c * w / 2.0 - sn * h / 2.0) + s.width / 2.0;
-    t.m[1][0] = -sn * ky;
-    t.m[1][1] = c * ky;
-    t.m[1][2] = ky * (sn * w / 2.0 - c * h / 2.0) + s.height / 2.0;
-    t.m[2][2] = 1.0;
-    if (!pixman_transform_from_pixman_f_transform(&d.transform, &t)) return;
-    if (turnedDraw) {
-      // The turned rectangle's bounds, a pixel wider for the filter's reach.
-      const double halfW = (w * std::abs(c) + h * std::abs(sn)) / 2.0;
-      const double halfH = (w * std::abs(sn) + h * std::abs(c)) / 2.0;
-      const double cx = x + w / 2.0, cy = y + h / 2.0;
-      left = std::floor(cx - halfW) - 1;
-      top = std::floor(cy - halfH) - 1;
-      right = std::ceil(cx + halfW) + 1;
-      bottom = std::ceil(cy + halfH) + 1;
-    }
-    if (tint == NoTint) {
-      // As a clamped texture on a quad: the edge texels repeat outward, and
-      // only pixels whose centres fall inside the rectangle are drawn.
-      d.repeat = PIXMAN_REPEAT_PAD;
-      if (turnedDraw) {
-        pixman_f_transform_scale(&t, nullptr, 1.0 / s.width, 1.0 / s.height);
-        d.covered = pixman_transform_from_pixman_f_transform(&d.coverage, &t);
-        if (!d.covered) return;
-      }
-    }
-    d.image = s.turned;
-    d.transformed = true;
-  } else {
-    d.image = s.image;
+  if (s.angle != 0.0) {
+    // The turned rectangle's bounds, a pixel wider for the filter's reach.
+    const double radians = s.angle * (M_PI / 180.0);
+    const double c = std::abs(std::cos(radians)), sn = std::abs(std::sin(radians));
+    if (!std::isfinite(c)) return;
+    const double halfW = (w * c + h * sn) / 2.0, halfH = (w * sn + h * c) / 2.0;
+    const double cx = x + w / 2.0, cy = y + h / 2.0;
+    left = std::floor(cx - halfW) - 1;
+    top = std::floor(cy - halfH) - 1;
+    right = std::ceil(cx + halfW) + 1;
+    bottom = std::ceil(cy + halfH) + 1;
   }
   d.left = static_cast<int>(std::clamp(left, 0.0, double(screenWidth)));
   d.top = static_cast<int>(std::clamp(top, 0.0, double(screenHeight)));
@@ -322,12 +297,49 @@ void DrawSpriteTinted(int sprite, int x, int y, uint8_t alpha, uint32_t colour) 
 
 // ---- composing and presenting --------------------------------------------------
 
+// Sets up the turned image (and, for a turned draw, the mask of its
+// rectangle) for a resized or turned draw. False when the numbers are beyond
+// the compositor's reach.
+static bool Transform(const Draw& d, pixman_image_t*& mask) {
+  // Draw space to sprite texels: about the displayed centre, turned back,
+  // scaled to the texture, about the texture's centre.
+  const double radians = d.angle * (M_PI / 180.0);
+  const double c = std::cos(radians), sn = std::sin(radians);
+  const double w = d.shownWidth, h = d.shownHeight;
+  const double kx = d.spriteWidth / w, ky = d.spriteHeight / h;
+  pixman_f_transform_t t{};
+  t.m[0][0] = c * kx;
+  t.m[0][1] = sn * kx;
+  t.m[0][2] = kx * (-c * w / 2.0 - sn * h / 2.0) + d.spriteWidth / 2.0;
+  t.m[1][0] = -sn * ky;
+  t.m[1][1] = c * ky;
+  t.m[1][2] = ky * (sn * w / 2.0 - c * h / 2.0) + d.spriteHeight / 2.0;
+  t.m[2][2] = 1.0;
+  pixman_transform_t fixed;
+  if (!pixman_transform_from_pixman_f_transform(&fixed, &t)) return false;
+  pixman_image_set_transform(d.image, &fixed);
+  if (d.tint != NoTint) {
+    // The sprite is the tint's mask here: its own edges fade out.
+    pixman_image_set_repeat(d.image, PIXMAN_REPEAT_NONE);
+    return true;
+  }
+  // As a clamped texture on a quad: the edge texels repeat outward, and only
+  // pixels whose centres fall inside the rectangle are drawn (an upright
+  // draw is clipped to it anyway).
+  pixman_image_set_repeat(d.image, PIXMAN_REPEAT_PAD);
+  if (d.angle == 0.0) return true;
+  pixman_f_transform_scale(&t, nullptr, 1.0 / d.spriteWidth, 1.0 / d.spriteHeight);
+  if (!pixman_transform_from_pixman_f_transform(&fixed, &t)) return false;
+  pixman_image_set_transform(turnedMask, &fixed);
+  *reinterpret_cast<uint8_t*>(pixman_image_get_data(turnedMask)) = d.alpha;
+  mask = turnedMask;
+  return true;
+}
+
 // Composites one draw, limited to the given frame rectangle.
 static void Composite(const Draw& d, int left, int top, int right, int bottom) {
-  if (d.transformed) {
-    pixman_image_set_transform(d.image, &d.transform);
-    pixman_image_set_repeat(d.image, d.repeat);
-  }
+  pixman_image_t* mask = nullptr;
+  if (d.transformed && !Transform(d, mask)) return;
   // Draw space starts at the draw's corner, wherever the clip begins.
   const int sx = left - d.x, sy = top - d.y;
   const int width = right - left, height = bottom - top;
@@ -342,12 +354,7 @@ static void Composite(const Draw& d, int left, int top, int right, int bottom) {
                              top, width, height);
     return;
   }
-  pixman_image_t* mask = nullptr;
-  if (d.covered) {
-    *reinterpret_cast<uint8_t*>(pixman_image_get_data(turnedMask)) = d.alpha;
-    pixman_image_set_transform(turnedMask, &d.coverage);
-    mask = turnedMask;
-  } else if (d.alpha != 255) {
+  if (!mask && d.alpha != 255) {
     *reinterpret_cast<uint8_t*>(pixman_image_get_data(alphaMask)) = d.alpha;
     mask = alphaMask;
   }

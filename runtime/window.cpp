@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 
+#include <algorithm>
 #include <deque>
 #include <map>
 #include <vector>
@@ -13,6 +14,7 @@
 // The message code WaitEvent returns after running a timer callback, as the
 // window system reports a dispatched timer message.
 constexpr int TimerMessage = 0x0113;
+constexpr uint32_t MinimumTimerPeriod = 10;  // ms
 
 struct AppWindow {
   SDL_Window* window;
@@ -153,7 +155,10 @@ void CloseAllAppWindows() {
 
 bool SetTimer(void* window, uintptr_t timerId, uint32_t periodMs, TimerCallback callback) {
   if (!IsAppWindowHandle(window) || !callback) return false;
-  uint32_t period = periodMs < 1 ? 1 : periodMs;
+  // Like desktop window systems, timers fire no faster than a minimum
+  // period: a timer asked to fire every millisecond would wake the program
+  // a thousand times a second for ticks that are due only every 16 ms.
+  uint32_t period = std::max(periodMs, MinimumTimerPeriod);
   uint64_t due = SDL_GetTicks64() + period;
   for (WindowTimer& t : timers) {
     if (t.window == window && t.id == timerId) {

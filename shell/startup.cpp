@@ -1,10 +1,12 @@
 #include "shell/startup.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
 #include "menu/menu.h"
 #include "play/keys.h"
+#include "runtime/clock.h"
 #include "runtime/platform.h"
 #include "runtime/window.h"
 #include "shell/display.h"
@@ -34,6 +36,15 @@ void ExitAfterVideoFailure() {
   std::exit(1);
 }
 
+// How long the loop may wait before a tick is due. Waking every millisecond
+// only to find the tick not yet due would cost more than the game itself
+// while it is idle; waking when it is due starts each tick on the same
+// millisecond, and any event still ends the wait at once.
+static int UntilTickDue() {
+  const int64_t wait = tickState.nextTickTime - ReadClock();
+  return static_cast<int>(std::clamp<int64_t>(wait, 0, TickPeriod));
+}
+
 int RunProgram() {
   ZeroGlobalState();  // global state zeroed, containers and fixed styles made
   bool platformUp = StartPlatform();
@@ -47,7 +58,7 @@ int RunProgram() {
   ShowMainMenu(0);
 
   for (;;) {
-    int code = WaitEvent(1);
+    int code = WaitEvent(UntilTickDue());
     if (code == CloseWindowEvent) {
       gameState.mode = Quit;
     } else if (code != 0) {
