@@ -554,7 +554,8 @@ def main():
               f"menu/game/left game CPU {result['menu']['game_cpu']:.1f}/"
               f"{result['game']['game_cpu']:.1f}/{result['left']['game_cpu']:.1f} %, "
               f"FPS {result['menu']['fps']:g}/{result['game']['fps']:g}/{result['left']['fps']:g}, "
-              f"scale up {result['scale_up_ms']:.0f} ms", flush=True)
+              f"scale up {result['scale_up_ms']:.0f} ms, rest of machine up to "
+              f"{max(result[state]['other_cpu'] for state, _ in STATES):.0f} %", flush=True)
 
     rows = figures(runs)
     after = load_average()
