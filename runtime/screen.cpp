@@ -113,7 +113,6 @@ static void DropDraws() {
 
 SDL_Window* ScreenWindow() { return screenWindow; }
 
-void ScreenLostContents() { wholeWindowStale = true; }
 
 int StartSpriteService() { return SDL_WasInit(SDL_INIT_VIDEO) ? 1 : 0; }
 
@@ -483,6 +482,13 @@ static void PutOnScreen(bool whole) {
     presentedTo = surface;
     wholeWindowStale = false;
   }
+}
+
+// The frame in memory is complete: the window gets all of it back at once,
+// not only when the next frame is presented.
+void ScreenLostContents() {
+  wholeWindowStale = true;
+  if (frameImage && !wholeFrameStale) PutOnScreen(true);
 }
 
 void PresentFrame() {
