@@ -2,7 +2,7 @@
 """The window on desktops of several shapes (Xvfb, no window manager, so the
 usable area is the whole screen): the start scale follows the width unless
 the screen is too short, and Right on "Scale:" grows the window only while it
-still fits the screen."""
+still fits the screen. The window carries the game's icon."""
 
 import os
 import re
@@ -53,6 +53,8 @@ def check_shape(program, artifacts, screen, start, steps):
         assert display.window_size(window) == start, \
             f"{name}: start window {display.window_size(window)}, expected {start}"
         check_on_screen(display, window, screen, f"{name} at start")
+        icon = display.run("xprop", "-id", window, "_NET_WM_ICON")
+        assert "Icon (64 x 64)" in icon, f"{name}: the window has no 64-pixel icon: {icon[:80]!r}"
         display.focus(window)
         display.screenshot(window, os.path.join(artifacts, f"fit-{name}-start.png"))
 
