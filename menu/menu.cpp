@@ -107,6 +107,9 @@ void ChangeScale(int32_t keyCode) {
   float sx = screenState.scaleX;
   float sy = screenState.scaleY;
   if (keyCode == PrimaryKey(MenuRight)) {
+    // A window larger than the desktop puts its title bar out of reach; the
+    // step is refused like a step below the lower limit.
+    if (!ScaleFitsDesktop(sx + 0.1f, sy + 0.1f)) return;
     Reopen(sx + 0.1f, sy + 0.1f);
   } else if (keyCode == PrimaryKey(MenuLeft)) {
     sx = sx - 0.1f;

@@ -8,6 +8,7 @@
 #include <map>
 #include <vector>
 
+#include "runtime/image.h"
 #include "runtime/screen.h"
 #include "runtime/service_links.h"
 
@@ -291,4 +292,40 @@ int GetDesktopWidth(int index) {
   SDL_DisplayMode mode;
   if (SDL_GetDesktopDisplayMode(index, &mode) != 0) return 0;
   return mode.w;
+}
+
+// ---- desktop room and window decoration -----------------------------------
+
+bool GetDesktopUsableSize(int index, int& width, int& height) {
+  width = height = 0;
+  if (index < 0 || index >= CountDesktops()) return false;
+  SDL_Rect area;
+  if (SDL_GetDisplayUsableBounds(index, &area) != 0 || area.w <= 0 || area.h <= 0) return false;
+  width = area.w;
+  height = area.h;
+  return true;
+}
+
+void GetWindowFrame(int number, int& top, int& left, int& bottom, int& right) {
+  top = left = bottom = right = 0;
+  AppWindow* entry = FindWindow(number);
+  if (!entry || SDL_GetWindowBordersSize(entry->window, &top, &left, &bottom, &right) != 0) {
+    top = left = bottom = right = 0;
+  }
+}
+
+bool SetWindowIcon(int number, int image) {
+  AppWindow* entry = FindWindow(number);
+  int width = 0, height = 0;
+  if (!entry || !ImageDims(image, width, height)) return false;
+  // Straight alpha, red in the low byte: what ImagePixel reads out.
+  SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_ABGR8888);
+  if (!icon) return false;
+  for (int y = 0; y < height; ++y) {
+    uint32_t* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(icon->pixels) + y * icon->pitch);
+    for (int x = 0; x < width; ++x) row[x] = ImagePixel(image, x, y);
+  }
+  SDL_SetWindowIcon(entry->window, icon);
+  SDL_FreeSurface(icon);
+  return true;
 }

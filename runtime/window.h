@@ -40,3 +40,15 @@ bool ShowAlert(const std::string& title, const std::string& text);
 
 int CountDesktops();                // attached displays, primary first; 0 on failure
 int GetDesktopWidth(int index);     // 0 for an index outside 0 to count − 1
+
+// The part of desktop `index` that windows may take: its size less panels and
+// docks the window system keeps for itself. False (and 0 × 0) when unknown.
+bool GetDesktopUsableSize(int index, int& width, int& height);
+
+// The thickness of the frame the window system draws around a window's
+// client area; all 0 for a window without one or when it is not known.
+void GetWindowFrame(int number, int& top, int& left, int& bottom, int& right);
+
+// Shows the image (see runtime/image.h) as the window's icon in the window
+// list and task switcher. False for a window not open or an invalid image.
+bool SetWindowIcon(int number, int image);

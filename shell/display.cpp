@@ -11,6 +11,7 @@
 #include "runtime/text.h"
 #include "runtime/vector.h"
 #include "runtime/window.h"
+#include "shell/icon.h"
 #include "shell/state.h"
 #include "shell/tick.h"
 
@@ -37,12 +38,70 @@ static int16_t CellSide(int16_t baseCell, float scale) {
   return static_cast<int16_t>(RoundEven(side));
 }
 
+void WindowSizeAt(int16_t baseCell, float scaleX, float scaleY, int32_t& width, int32_t& height) {
+  width = GridColumns * CellSide(baseCell, LiftSmallScale(scaleX));
+  height = GridRows * CellSide(baseCell, LiftSmallScale(scaleY));
+}
+
+bool WindowFits(int16_t baseCell, float scaleX, float scaleY, int32_t roomWidth,
+                int32_t roomHeight) {
+  int32_t width = 0, height = 0;
+  WindowSizeAt(baseCell, scaleX, scaleY, width, height);
+  return width <= roomWidth && height <= roomHeight;
+}
+
+float LowerScaleToFit(int16_t baseCell, float scale, int32_t roomWidth, int32_t roomHeight) {
+  // Down in the steps the Left key takes, and no further than it may go.
+  while (!WindowFits(baseCell, scale, scale, roomWidth, roomHeight)) {
+    const float lower = scale - 0.1f;
+    if (lower <= 0.4) break;
+    scale = lower;
+  }
+  return scale;
+}
+
+// The room the game window may take on the desktop it opens on: the usable
+// area less the frame the window system draws around the window open now (a
+// window whose title bar is off the screen cannot be moved back). False when
+// the desktop cannot say.
+static bool WindowRoom(int32_t& width, int32_t& height) {
+  int usableWidth = 0, usableHeight = 0;
+  if (!GetDesktopUsableSize(0, usableWidth, usableHeight)) return false;
+  int top = 0, left = 0, bottom = 0, right = 0;
+  if (screenState.window) GetWindowFrame(screenState.window, top, left, bottom, right);
+  width = usableWidth - left - right;
+  height = usableHeight - top - bottom;
+  return true;
+}
+
+bool ScaleFitsDesktop(float scaleX, float scaleY) {
+  int32_t width = 0, height = 0;
+  if (!WindowRoom(width, height)) return true;  // nothing known to fit against
+  const int16_t baseCell = screenState.baseCell ? screenState.baseCell : BaseCell;
+  return WindowFits(baseCell, scaleX, scaleY, width, height);
+}
+
+float FitStartScale(float scale) {
+  int32_t width = 0, height = 0;
+  if (!WindowRoom(width, height)) return scale;
+  return LowerScaleToFit(BaseCell, scale, width, height);
+}
+
 // The layer is made only at start-up; when it is made again, the cells of the
 // old one are destroyed so that neither they nor their effects outlive it.
 static void DestroyBackgroundCells() {
   for (CellStyle*& cell : BackgroundLayer.cells) {
     if (cell) DestroyCellStyle(cell);
     cell = nullptr;
+  }
+}
+
+// The window list and task switcher show the picture the desktop's menus show.
+static void SetIcon(int window) {
+  constexpr int WindowIconSize = 64;
+  if (const int icon = MakeIconImage(WindowIconSize)) {
+    SetWindowIcon(window, icon);
+    DisposeImage(icon);
   }
 }
 
@@ -78,6 +137,7 @@ int32_t OpenDisplay(uint8_t screenMode, int16_t baseCell, float scaleX, float sc
     return 0;
   }
   screenState.window = window;
+  SetIcon(window);
 
   if (!OpenGlScreen(GetNativeWindow(window), 0, 0, screenState.width, screenState.height, 0, 0,
                     0, 0)) {

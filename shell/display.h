@@ -22,6 +22,7 @@ struct ScreenState {
 extern ScreenState screenState;
 
 constexpr uintptr_t TimerId = 109;
+constexpr int16_t BaseCell = 16;  // pixels per cell at scale 1
 
 int32_t OpenDisplay(uint8_t screenMode, int16_t baseCell, float scaleX, float scaleY,
                     bool createBackground);
@@ -33,3 +34,18 @@ void DrawBlockImage(int image, uint32_t colourA, uint32_t colourB);
 uint32_t ScaleColour(uint32_t colour, float factor);
 void FillBackgroundLayer();
 void ZeroScreenState();
+
+// The window's client size at a scale: 38 × 39 cells whose side is the base
+// cell times the scale (lifted as OpenDisplay lifts it), rounded.
+void WindowSizeAt(int16_t baseCell, float scaleX, float scaleY, int32_t& width, int32_t& height);
+bool WindowFits(int16_t baseCell, float scaleX, float scaleY, int32_t roomWidth, int32_t roomHeight);
+// The scale lowered in steps of 0.1, as the Left key would lower it, until the
+// window fits the room; never below the Left key's lower limit, even when the
+// window then still does not fit.
+float LowerScaleToFit(int16_t baseCell, float scale, int32_t roomWidth, int32_t roomHeight);
+
+// The same rules against the desktop the window opens on: its usable area less
+// the frame around the window open now. Both answer as if the room were
+// unlimited when the desktop cannot tell its size.
+bool ScaleFitsDesktop(float scaleX, float scaleY);
+float FitStartScale(float scale);

@@ -51,7 +51,9 @@ int RunProgram() {
   InitKeyboard();  // the game runs without input when this fails
 
   if (!platformUp || CountDesktops() == 0) ExitAfterVideoFailure();
-  float scale = static_cast<float>(GetDesktopWidth(0)) / 1600.0f * 1.1f;
+  // From the width, then lowered until the window fits a desktop that is
+  // short for its width.
+  float scale = FitStartScale(static_cast<float>(GetDesktopWidth(0)) / 1600.0f * 1.1f);
   if (OpenDisplay(1, 16, scale, scale, true) == 0) ExitAfterVideoFailure();
 
   BuildMenus();

@@ -12,6 +12,7 @@
 #include "render/label.h"
 #include "runtime/keyboard.h"
 #include "runtime/platform.h"
+#include "runtime/window.h"
 #include "shell/display.h"
 #include "shell/state.h"
 
@@ -56,6 +57,26 @@ TEST_F(ScaleOption, RightGrowsTheWindowAndKeepsTheSelection) {
   EXPECT_EQ(screenState.height, 741);
   EXPECT_EQ(Caption()->text, "Scale:1.20");
   EXPECT_EQ(*ListCurrent(menuState.entries), MapFind(menuState.items, "opts_scale"));
+}
+
+TEST_F(ScaleOption, RightStopsBeforeTheWindowOutgrowsTheDesktop) {
+  // The offscreen desktop is 1024 x 768: 1.2 gives 741 rows of pixels, 1.3
+  // would give 819.
+  int width = 0, height = 0;
+  ASSERT_TRUE(GetDesktopUsableSize(0, width, height));
+  ASSERT_EQ(height, 768);
+  OpenAt(1.1f);
+  ChangeScale(Key(MenuRight));
+  EXPECT_EQ(screenState.height, 741);
+  const int window = screenState.window;
+  const int caption = Caption()->sprite;
+  for (int press = 0; press < 3; ++press) ChangeScale(Key(MenuRight));
+  EXPECT_EQ(screenState.scaleX, 1.1f + 0.1f);
+  EXPECT_EQ(screenState.height, 741);
+  EXPECT_EQ(screenState.window, window) << "a refused step does not reopen the window";
+  EXPECT_EQ(Caption()->sprite, caption) << "nor render the caption again";
+  ChangeScale(Key(MenuLeft));
+  EXPECT_EQ(screenState.height, 702) << "Left still works from the top";
 }
 
 TEST_F(ScaleOption, EnterRendersTheSameCaptionAgain) {

@@ -228,6 +228,60 @@ TEST_F(XWindowTest, DesktopsOfTheXvfbScreen) {
     int index, width;
   } cases[] = {{0, 1600}, {1, 0}, {5, 0}, {-1, 0}};
   for (auto c : cases) EXPECT_EQ(GetDesktopWidth(c.index), c.width) << "desktop " << c.index;
+
+  // Without a window manager nothing is kept back for panels, and no window
+  // gets a frame.
+  int width = -1, height = -1;
+  EXPECT_TRUE(GetDesktopUsableSize(0, width, height));
+  EXPECT_EQ(width, 1600);
+  EXPECT_EQ(height, 900);
+  EXPECT_FALSE(GetDesktopUsableSize(1, width, height));
+  EXPECT_EQ(width, 0);
+  int top = -1, left = -1, bottom = -1, right = -1;
+  GetWindowFrame(window, top, left, bottom, right);
+  EXPECT_EQ(top + left + bottom + right, 0);
+}
+
+TEST_F(XWindowTest, IconIsWhatTheWindowSystemShows) {
+  // Opaque colours in each channel and a half-transparent pixel, whose colour
+  // must arrive straight, not premultiplied.
+  const uint32_t pixels[] = {0xFF0000FFu, 0xFF00FF00u, 0xFFFF0000u, 0x80204080u};
+  int image = NewImage(2, 2, 0xFFFFFFFFu);
+  for (int k = 0; k < 4; ++k) ASSERT_TRUE(SetImagePixel(image, k % 2, k / 2, pixels[k]));
+  EXPECT_FALSE(SetWindowIcon(window + 1, image)) << "no such window";
+  EXPECT_FALSE(SetWindowIcon(window, 0)) << "no such image";
+  ASSERT_TRUE(SetWindowIcon(window, image));
+  DisposeImage(image);
+  XSync(display, False);
+
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  ASSERT_EQ(XGetWindowProperty(display, xid, XInternAtom(display, "_NET_WM_ICON", False), 0, 64,
+                               False, AnyPropertyType, &type, &format, &count, &after, &data),
+            Success);
+  ASSERT_NE(data, nullptr);
+  ASSERT_EQ(count, 6u) << "width, height and four pixels";
+  const unsigned long* words = reinterpret_cast<const unsigned long*>(data);
+  EXPECT_EQ(words[0], 2u);
+  EXPECT_EQ(words[1], 2u);
+  // The property holds 0xAARRGGBB; the image's colours have red in the low byte.
+  const unsigned long expected[] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0x80804020u};
+  for (int k = 0; k < 4; ++k) {
+    const unsigned long actual = words[2 + k] & 0xFFFFFFFFu;
+    if (k < 3) {
+      EXPECT_EQ(actual, expected[k]) << "pixel " << k;
+    } else {
+      EXPECT_EQ(actual >> 24, 0x80u);
+      for (int shift = 0; shift <= 16; shift += 8) {
+        const int got = static_cast<int>((actual >> shift) & 0xFF);
+        const int want = static_cast<int>((expected[k] >> shift) & 0xFF);
+        EXPECT_NEAR(got, want, 2) << "half-transparent pixel, channel at bit " << shift;
+      }
+    }
+  }
+  XFree(data);
 }
 
 TEST_F(XWindowTest, KeysReachTheSnapshotWhileFocused) {

@@ -1,0 +1,34 @@
+#!/usr/bin/env python3
+"""Starts a command (the installed game) in Xvfb, waits for its main menu,
+asks its window to close as a window manager would, and checks it ends with
+status 0.
+    installed_run.py COMMAND ARTIFACTS_DIR"""
+
+import os
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from program_e2e import expect_menu  # noqa: E402
+from xharness import Display, wait_exit  # noqa: E402
+
+
+def main():
+    command, artifacts = sys.argv[1], sys.argv[2]
+    os.makedirs(artifacts, exist_ok=True)
+    display = Display(1600, 900)
+    try:
+        process = display.launch(command)
+        window = display.find_window(process)
+        assert display.window_size(window) == (684, 702), display.window_size(window)
+        menu = display.screenshot(window, os.path.join(artifacts, "installed-menu.png"))
+        expect_menu(menu, 18, "installed game's main menu")
+        display.request_close(window)
+        status = wait_exit(process, 10)
+        assert status == 0, f"close request: exit status {status}"
+        print(f"ok: {command} showed its main menu and ended with status 0 on a close request")
+    finally:
+        display.close()
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# The Debian package as a user meets it: build it, install it with apt (which
+# must resolve its dependencies), validate the installed menu entry and
+# metadata, start the installed game by its menu entry's command in Xvfb, close
+# it, and remove the package. Needs root; changes the machine's packages, so it
+# refuses to run where pellovar is installed already, and removes what it
+# installed however it ends.
+#   tests/e2e/package_check.sh [BUILD_DIR]      (default: build)
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+build=$(cd "${1:-build}" && pwd)
+app_id=org.pellovar.Pellovar
+export DEBIAN_FRONTEND=noninteractive
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "package_check: needs root to install the package" >&2
+  exit 1
+fi
+if dpkg-query -W -f='${Status}' pellovar 2>/dev/null | grep -q "install ok installed"; then
+  echo "package_check: pellovar is installed already; remove it first (apt-get remove pellovar)" >&2
+  exit 1
+fi
+
+echo "== building the package"
+rm -f "$build"/pellovar_*.deb
+(cd "$build" && cpack -G DEB >/dev/null)
+debs=("$build"/pellovar_*.deb)
+[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || { echo "package_check: no single package built" >&2; exit 1; }
+deb=${debs[0]}
+dpkg-deb -f "$deb" Package Version Depends
+
+remove_package() { apt-get remove -y -qq pellovar >/dev/null 2>&1 || true; }
+trap remove_package EXIT
+trap 'exit 1' INT TERM HUP  # through the EXIT trap as well
+
+echo "== installing $(basename "$deb")"
+apt-get install -y -qq "$deb" >/dev/null
+dpkg-query -W -f='${Status}\n' pellovar | grep -q "install ok installed"
+
+echo "== installed files"
+entry=/usr/share/applications/$app_id.desktop
+metainfo=/usr/share/metainfo/$app_id.metainfo.xml
+for file in /usr/bin/pellovar "$entry" "$metainfo" \
+    /usr/share/icons/hicolor/{48x48,128x128,256x256}/apps/$app_id.png; do
+  [ -e "$file" ] || { echo "package_check: $file is missing" >&2; exit 1; }
+  echo "  $file"
+done
+desktop-file-validate "$entry"
+appstreamcli validate --no-net "$metainfo"
+
+echo "== starting the installed game by its menu entry's command"
+command=$(sed -n 's/^Exec=//p' "$entry")
+[ "$(command -v "$command")" = /usr/bin/pellovar ] || { echo "package_check: Exec=$command does not start /usr/bin/pellovar" >&2; exit 1; }
+python3 "$here/installed_run.py" "$command" "$build/e2e-artifacts"
+
+echo "== removing the package"
+apt-get remove -y -qq pellovar >/dev/null
+trap - EXIT
+[ ! -e /usr/bin/pellovar ] || { echo "package_check: /usr/bin/pellovar is still there after removal" >&2; exit 1; }
+echo "ok: the package installs, starts its game from the menu entry's command, and removes cleanly"

@@ -1,0 +1,69 @@
+// How the window's size follows from the scale, and how the scale is kept to
+// what fits the desktop: the start scale lowered in the Left key's steps, the
+// exact edge of fitting, and the lower limit that wins over fitting.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+#include "runtime/text.h"
+#include "shell/display.h"
+
+namespace {
+
+struct StartCase {
+  const char* desktop;
+  int32_t roomWidth, roomHeight;
+  float startScale;  // desktop width ÷ 1600 × 1.1, as start-up computes it
+  float fitted;
+  int32_t width, height;
+};
+
+TEST(WindowFit, StartScaleIsLoweredUntilTheWindowFits) {
+  const StartCase cases[] = {
+      {"1600 x 900", 1600, 900, 1.1f, 1.1f, 684, 702},
+      {"1920 x 1080", 1920, 1080, 1.32f, 1.32f, 798, 819},
+      {"1024 x 768", 1024, 768, 0.704f, 0.704f, 418, 429},
+      {"800 x 600", 800, 600, 0.55f, 0.55f, 342, 351},
+      // Too short for their width: 2.365 gives 1444 x 1482, one step down
+      // 36-pixel cells.
+      {"3440 x 1440", 3440, 1440, 2.365f, 2.365f - 0.1f, 1368, 1404},
+      {"2560 x 1080", 2560, 1080, 1.76f, 1.76f - 0.1f, 1026, 1053},
+      // Two steps, and the last fits with one pixel to spare.
+      {"3840 x 1600", 3840, 1600, 2.64f, 2.64f - 0.1f, 1558, 1599},
+      {"1024 x 300", 1024, 300, 0.704f, 0.704f - 0.1f - 0.1f - 0.1f, 228, 234},
+  };
+  for (const StartCase& c : cases) {
+    SCOPED_TRACE(c.desktop);
+    const float scale = LowerScaleToFit(BaseCell, c.startScale, c.roomWidth, c.roomHeight);
+    EXPECT_FLOAT_EQ(scale, c.fitted);
+    int32_t width = 0, height = 0;
+    WindowSizeAt(BaseCell, scale, scale, width, height);
+    EXPECT_EQ(width, c.width);
+    EXPECT_EQ(height, c.height);
+    EXPECT_LE(height, c.roomHeight);
+  }
+}
+
+TEST(WindowFit, TheLowerLimitWinsOverFitting) {
+  // Nothing fits 100 pixels; the scale stops where the Left key stops, above
+  // 0.4, from either side of a tenth.
+  EXPECT_FLOAT_EQ(LowerScaleToFit(BaseCell, 1.1f, 1024, 100), 0.49999991f);
+  EXPECT_FLOAT_EQ(LowerScaleToFit(BaseCell, 1.32f, 1024, 100), 0.41999987f);
+  // A scale already at or below the limit is left alone.
+  EXPECT_FLOAT_EQ(LowerScaleToFit(BaseCell, 0.35f, 100, 100), 0.35f);
+}
+
+TEST(WindowFit, FittingIsInclusiveOnBothSides) {
+  // 2.365: 38-pixel cells, 1444 x 1482.
+  EXPECT_TRUE(WindowFits(BaseCell, 2.365f, 2.365f, 1444, 1482));
+  EXPECT_FALSE(WindowFits(BaseCell, 2.365f, 2.365f, 1443, 1482)) << "one pixel too narrow";
+  EXPECT_FALSE(WindowFits(BaseCell, 2.365f, 2.365f, 1444, 1481)) << "one pixel too short";
+  // Small scales are measured as they will be opened: 0.35 opens at 0.45.
+  int32_t width = 0, height = 0;
+  WindowSizeAt(BaseCell, 0.35f, 0.35f, width, height);
+  EXPECT_EQ(width, 266);
+  EXPECT_EQ(height, 273);
+}
+
+}  // namespace
