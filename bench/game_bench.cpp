@@ -12,6 +12,7 @@
 #include "render/screens.h"
 #include "runtime/platform.h"
 #include "runtime/random.h"
+#include "runtime/screen.h"
 #include "shell/display.h"
 #include "shell/state.h"
 
@@ -93,3 +94,51 @@ static void BM_StartUpToFirstFrame(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_StartUpToFirstFrame)->Unit(benchmark::kMillisecond);
+
+// A screen drawn tick after tick as the running program draws it: effects
+// advanced 16 ms, then the whole frame described again. Argument 0 composes
+// only what changed, 1 composes every frame whole.
+static void DrawSteadily(benchmark::State& state, int64_t (*draw)(), bool game) {
+  if (state.range(0) == 1) RepaintWholeFrames(true);
+  int64_t now = 1000;
+  for (auto _ : state) {
+    if (game) {
+      StepTheGame(state, now);
+      GameTick();
+    } else {
+      now += 16;
+      gameState.now = now;
+    }
+    AdvanceEffects();
+    draw();
+  }
+  RepaintWholeFrames(false);
+  StopPlatform();
+}
+
+static bool OpenAt(float scale) {
+  UseOffscreenSoftware();
+  ZeroGlobalState();
+  SeedRandom(1);
+  if (!StartPlatform() || OpenDisplay(1, 16, scale, scale, true) == 0) {
+    StopPlatform();
+    return false;
+  }
+  InitKeyboard();
+  BuildMenus();
+  return true;
+}
+
+static void BM_DrawMenuScreenSteadily(benchmark::State& state) {
+  if (!OpenAt(1.1f)) return state.SkipWithError("no offscreen display");
+  ShowMainMenu(0);
+  DrawSteadily(state, DrawMenuScreen, false);
+}
+BENCHMARK(BM_DrawMenuScreenSteadily)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+static void BM_DrawTwoPlayerScreenSteadily(benchmark::State& state) {
+  if (!OpenAt(1.1f)) return state.SkipWithError("no offscreen display");
+  NewGame("Player1", "Player2");
+  DrawSteadily(state, DrawGameScreen, true);
+}
+BENCHMARK(BM_DrawTwoPlayerScreenSteadily)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);

@@ -403,3 +403,51 @@ TEST_F(XWindowTest, AcceleratedScreenDrawsTheSameSprites) {
 }
 
 }  // namespace
+
+namespace {
+
+// The frame is put on screen only where it changed, so whatever the window
+// system drops must be given back whole: cover the window with another
+// client's window, uncover it, and read what the X server shows.
+TEST_F(XWindowTest, UncoveredWindowShowsTheWholeFrameAgain) {
+  OpenScreen();
+  Reveal();
+  int image = NewImage(40, 40, 0x0000FF);  // red
+  int sprite = ImageToSprite(image, false, 255);
+  DisposeImage(image);
+  ASSERT_NE(sprite, 0);
+  auto drawFrame = [&] {
+    ClearFrame(0x00FF00);
+    DrawSpriteBlended(sprite, 20, 20, 255);
+    PresentFrame();
+  };
+  drawFrame();
+
+  Window cover = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1600, 900, 0, 0,
+                                     0x123456);
+  XSelectInput(display, cover, StructureNotifyMask);
+  XMapRaised(display, cover);
+  XEvent event;
+  do XWindowEvent(display, cover, StructureNotifyMask, &event);
+  while (event.type != MapNotify);
+  XUnmapWindow(display, cover);
+  XSync(display, False);
+
+  // The program goes on drawing the same frame; nothing in it changed.
+  auto shown = [&](int x, int y) {
+    XImage* got = XGetImage(display, xid, x, y, 1, 1, AllPlanes, ZPixmap);
+    if (!got) return 0ul;
+    unsigned long pixel = XGetPixel(got, 0, 0) & 0xFFFFFF;
+    XDestroyImage(got);
+    return pixel;
+  };
+  EXPECT_TRUE(PumpUntil([&] {
+    drawFrame();
+    return shown(30, 30) == 0xFF0000 && shown(5, 5) == 0x00FF00 &&
+           shown(GameW - 1, GameH - 1) == 0x00FF00;
+  })) << "shown: " << std::hex << shown(30, 30) << " " << shown(5, 5) << " "
+      << shown(GameW - 1, GameH - 1);
+  XDestroyWindow(display, cover);
+}
+
+}  // namespace
