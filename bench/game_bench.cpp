@@ -1,5 +1,5 @@
 // The game's own per-tick work and its start-up, measured headless: the
-// software renderer on SDL's offscreen driver unless the caller names others.
+// SDL's offscreen driver unless the caller names another.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -16,9 +16,8 @@
 #include "shell/display.h"
 #include "shell/state.h"
 
-static void UseOffscreenSoftware() {
+static void UseOffscreen() {
   setenv("SDL_VIDEODRIVER", "offscreen", 0);
-  setenv("SDL_RENDER_DRIVER", "software", 0);
 }
 
 // Both players hold Down now and then, so figures fall, lock and clear rows;
@@ -52,7 +51,7 @@ BENCHMARK(BM_GameTickTwoPlayers);
 
 // Step, effects and the game screen, as one Game tick runs them, at 1.32.
 static void BM_WholeGameTickAt132(benchmark::State& state) {
-  UseOffscreenSoftware();
+  UseOffscreen();
   ZeroGlobalState();
   if (!StartPlatform() || OpenDisplay(1, 16, 1.32f, 1.32f, true) == 0) {
     state.SkipWithError("no offscreen display");
@@ -74,7 +73,7 @@ BENCHMARK(BM_WholeGameTickAt132)->Unit(benchmark::kMillisecond);
 
 // From zeroed state to the first presented frame of the main menu.
 static void BM_StartUpToFirstFrame(benchmark::State& state) {
-  UseOffscreenSoftware();
+  UseOffscreen();
   for (auto _ : state) {
     ZeroGlobalState();
     if (!StartPlatform()) {
@@ -117,7 +116,7 @@ static void DrawSteadily(benchmark::State& state, int64_t (*draw)(), bool game) 
 }
 
 static bool OpenAt(float scale) {
-  UseOffscreenSoftware();
+  UseOffscreen();
   ZeroGlobalState();
   SeedRandom(1);
   if (!StartPlatform() || OpenDisplay(1, 16, scale, scale, true) == 0) {

@@ -30,7 +30,7 @@ competes for the CPU:
 
 Needs Xvfb, xdotool, x11-utils and libX11/libXtst (pulled in by xdotool).
 SDL_* variables in the environment are passed to the game (e.g.
-SDL_RENDER_DRIVER=software to compare renderers) and shown in the header.
+SDL_VIDEODRIVER) and shown in the header.
 """
 
 import argparse

@@ -1,5 +1,4 @@
-// Frame composition and display reopening, on the offscreen video driver with
-// the software renderer (the slowest screen the game may meet).
+// Frame composition and display reopening, on the offscreen video driver.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -16,7 +15,6 @@ namespace {
 // The screen at `scale` with its random background, its effects started.
 bool OpenBenchScreen(float scale) {
   setenv("SDL_VIDEODRIVER", "offscreen", 0);
-  setenv("SDL_RENDER_DRIVER", "software", 0);
   ZeroGlobalState();
   SeedRandom(1);
   if (!StartPlatform()) return false;

@@ -2,8 +2,7 @@
 // sprites, a tenth of them turned and resized, plus twenty tinted labels,
 // composed whole every time (the frames are all alike, so the screen would
 // otherwise repaint nothing).
-// Runs on whatever screen SDL gives (set SDL_VIDEODRIVER=offscreen and
-// SDL_RENDER_DRIVER=software for the headless software path).
+// The offscreen driver is used unless SDL_VIDEODRIVER names another.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>

@@ -24,7 +24,6 @@ class ScaleOption : public testing::Test {
  protected:
   void SetUp() override {
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    setenv("SDL_RENDER_DRIVER", "software", 1);
     StartWithSubstituteKeyboard(keyboard);
     ASSERT_TRUE(StartPlatform());
   }

@@ -325,7 +325,7 @@ TEST_F(Drawing, SpinningCellIsTurnedAboutItsCentre) {
   // Turned 45 degrees the square becomes a diamond reaching 12.7 pixels from
   // the centre (99, 99) along the axes: past the cell's own edges, while its
   // corners are bare.
-  // The renderer decides the outermost pixel of each slanted edge itself:
+  // The screen decides the outermost pixel of each slanted edge itself:
   // check inside and outside it.
   const std::string row = Coverage(frame, 99, 84, 114);  // pixels 84 to 114
   EXPECT_EQ(row.substr(0, 2), "..") << row;

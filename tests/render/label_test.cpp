@@ -381,7 +381,6 @@ class TextLabelTest : public testing::Test {
   void SetUp() override {
     ZeroGlobalState();
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    setenv("SDL_RENDER_DRIVER", "software", 1);
     ASSERT_TRUE(StartPlatform());
     ASSERT_NE(StartSpriteService(), 0);
     window = OpenAppWindow(AnyWindow, 0, 0, ScreenW, ScreenH, "label test", WindowHidden);

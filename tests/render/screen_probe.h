@@ -21,7 +21,7 @@
 namespace probe {
 
 constexpr uint32_t Backdrop = 0xBBCCBB;  // red 187, green 204, blue 187 as RGB
-constexpr int Tolerance = 3;             // the software renderer truncates when blending
+constexpr int Tolerance = 3;             // blending rounds differently from the arithmetic here
 
 inline int64_t frameClock = 10000;
 inline int64_t FixedClock() { return frameClock; }

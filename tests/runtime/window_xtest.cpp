@@ -103,7 +103,7 @@ class XWindowTest : public testing::Test {
         << "map state: " << WindowInfo(xid, "Map State:");
   }
 
-  // As the game does it. An accelerated renderer may replace the X window
+  // As the game does it. Opening a screen may replace the X window
   // behind the SDL window, so the id is read again.
   void OpenScreen() {
     ASSERT_NE(OpenGlScreen(GetNativeWindow(window), 0, 0, GameW, GameH, 0, 0, 0, 0), 0);
@@ -352,7 +352,6 @@ TEST_F(XWindowTest, AcceleratedScreenDrawsTheSameSprites) {
   OpenScreen();
   Reveal();
   std::string renderer = ScreenRendererName();
-  std::printf("screen renderer under Xvfb: %s\n", renderer.c_str());
   CaptureFrames(true);
 
   // 8 × 4, left half red, right half blue, with one black pixel (a hole in a
