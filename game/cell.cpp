@@ -10,8 +10,18 @@ std::string IdentityKey(const void* record) {
   return DecimalText(static_cast<int64_t>(reinterpret_cast<uintptr_t>(record)));
 }
 
+static int allocationFailures = 0;
+
+void FailNextAllocations(int count) { allocationFailures = count > 0 ? count : 0; }
+
+bool AllocationFails() {
+  if (allocationFailures == 0) return false;
+  --allocationFailures;
+  return true;
+}
+
 CellStyle* CreateCellStyle(uint8_t tag) {
-  CellStyle* style = new (std::nothrow) CellStyle{};
+  CellStyle* style = AllocationFails() ? nullptr : new (std::nothrow) CellStyle{};
   if (!style) return nullptr;
   MapAddOrFind(CellStyleRegistry, IdentityKey(style)) = style;
   style->tag = tag;

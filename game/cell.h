@@ -25,3 +25,8 @@ void SetCellKind(CellStyle* style, int32_t kind);
 CellStyle* CopyCellStyle(const CellStyle* style);
 bool DestroyCellStyle(CellStyle* style);
 void DetachEffect(CellStyle* style);
+
+// For tests: the next `count` allocations of cells and figures fail as if
+// memory ran out. AllocationFails is how the creators ask.
+void FailNextAllocations(int count);
+bool AllocationFails();

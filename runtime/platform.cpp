@@ -47,6 +47,7 @@ bool StartPlatform() {
     if (attempt > 0) SDL_Delay(20 * attempt);
     if (TryStart()) {
       platformStarted = true;
+      WatchHangup();
       return true;
     }
   }
@@ -59,6 +60,7 @@ void StopPlatform() {
   CloseAllAppWindows();
   ResetKeyboardService();
   if (platformStarted) {
+    UnwatchHangup();
     SDL_Quit();
     platformStarted = false;
   }

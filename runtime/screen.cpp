@@ -165,7 +165,15 @@ static int FreeSpriteNumber() {
   return nextSpriteNumber++;
 }
 
+static int spriteFailures = 0;  // NewSprite calls still to fail, set by tests
+
+void FailNextSprites(int count) { spriteFailures = count > 0 ? count : 0; }
+
 int NewSprite(int width, int height, bool alphaMode) {
+  if (spriteFailures > 0) {
+    --spriteFailures;
+    return 0;
+  }
   if (!renderer || width <= 0 || height <= 0) return 0;
   // Beyond this no renderer makes the texture, and the pixel count would overflow.
   if (width > 16384 || height > 16384) return 0;

@@ -16,6 +16,7 @@ void ClearFrame(uint32_t rgba);  // red in the low byte
 void PresentFrame();
 
 int NewSprite(int width, int height, bool alphaMode);  // 0 on failure
+void FailNextSprites(int count);  // for tests: the next count NewSprite calls fail as if memory ran out
 bool SpriteExists(int sprite);
 void DeleteSprite(int sprite);
 

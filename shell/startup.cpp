@@ -34,7 +34,7 @@ void ExitAfterVideoFailure() {
   std::exit(1);
 }
 
-int RunProgram() {
+void StartProgram() {
   ZeroGlobalState();  // global state zeroed, containers and fixed styles made
   bool platformUp = StartPlatform();
   InitKeyboard();  // the game runs without input when this fails
@@ -45,15 +45,23 @@ int RunProgram() {
 
   BuildMenus();
   ShowMainMenu(0);
+}
 
-  for (;;) {
-    int code = WaitEvent(1);
-    if (code == CloseWindowEvent) {
-      gameState.mode = Quit;
-    } else if (code != 0) {
-      continue;  // drain pending events before ticking directly
-    }
-    if (gameState.mode == Quit) ExitProgram();
-    Tick(GetNativeWindow(screenState.window), 0, 0, 0);
+bool EventLoopPass(int timeout) {
+  int code = WaitEvent(timeout);
+  if (code == CloseWindowEvent) {
+    gameState.mode = Quit;
+  } else if (code != 0) {
+    return true;  // drain pending events before ticking directly
   }
+  if (gameState.mode == Quit) return false;
+  Tick(GetNativeWindow(screenState.window), 0, 0, 0);
+  return true;
+}
+
+int RunProgram() {
+  StartProgram();
+  while (EventLoopPass(1)) {
+  }
+  ExitProgram();
 }
