@@ -10,12 +10,20 @@ std::string IdentityKey(const void* record) {
   return DecimalText(static_cast<int64_t>(reinterpret_cast<uintptr_t>(record)));
 }
 
+static int allocationsBeforeFailing = 0;
 static int allocationFailures = 0;
 
-void FailNextAllocations(int count) { allocationFailures = count > 0 ? count : 0; }
+void FailNextAllocations(int count, int after) {
+  allocationFailures = count > 0 ? count : 0;
+  allocationsBeforeFailing = after > 0 ? after : 0;
+}
 
 bool AllocationFails() {
   if (allocationFailures == 0) return false;
+  if (allocationsBeforeFailing > 0) {
+    --allocationsBeforeFailing;
+    return false;
+  }
   --allocationFailures;
   return true;
 }

@@ -26,7 +26,8 @@ CellStyle* CopyCellStyle(const CellStyle* style);
 bool DestroyCellStyle(CellStyle* style);
 void DetachEffect(CellStyle* style);
 
-// For tests: the next `count` allocations of cells and figures fail as if
-// memory ran out. AllocationFails is how the creators ask.
-void FailNextAllocations(int count);
+// For tests: after `after` more allocations of cells and figures succeed,
+// the next `count` fail as if memory ran out. AllocationFails is how the
+// creators ask.
+void FailNextAllocations(int count, int after = 0);
 bool AllocationFails();
