@@ -246,6 +246,20 @@ void UnwatchHangup() {
   hangupPending = 0;
 }
 
+bool CloseRequestPending() {
+  if (hangupPending) return true;
+  for (int code : ownEvents)
+    if (code == CloseWindowEvent) return true;
+  if (!SDL_WasInit(SDL_INIT_EVENTS)) return false;
+  SDL_PumpEvents();
+  if (SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_QUIT, SDL_QUIT) > 0) return true;
+  SDL_Event events[32];
+  const int count = SDL_PeepEvents(events, 32, SDL_PEEKEVENT, SDL_WINDOWEVENT, SDL_WINDOWEVENT);
+  for (int k = 0; k < count; ++k)
+    if (events[k].window.event == SDL_WINDOWEVENT_CLOSE) return true;
+  return false;
+}
+
 int WaitEvent(int timeout) {
   if (!ownEvents.empty()) {
     int code = ownEvents.front();
