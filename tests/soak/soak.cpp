@@ -120,10 +120,10 @@ void PickGoal() {
   } else {
     goal = GoScale;
     scaleSteps = Roll(1, 3);
-    // Between 0.5 and 1.3: the headless desktop is small, and a huge window
-    // only makes the soak slow.
+    // Kept between about 0.5 and 1.0: every frame costs more the larger the
+    // cells, and the soak is about many frames, not large ones.
     const float scale = screenState.scaleX;
-    scaleKey = scale > 1.25f ? DIK_LEFT : scale < 0.65f ? DIK_RIGHT : (Roll(0, 1) ? DIK_LEFT : DIK_RIGHT);
+    scaleKey = scale > 0.95f ? DIK_LEFT : scale < 0.55f ? DIK_RIGHT : (Roll(0, 1) ? DIK_LEFT : DIK_RIGHT);
   }
 }
 
