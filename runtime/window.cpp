@@ -4,7 +4,6 @@
 #include <SDL_syswm.h>
 #include <signal.h>
 
-
 #include <deque>
 #include <map>
 #include <vector>
