@@ -10,8 +10,26 @@ std::string IdentityKey(const void* record) {
   return DecimalText(static_cast<int64_t>(reinterpret_cast<uintptr_t>(record)));
 }
 
+static int allocationsBeforeFailing = 0;
+static int allocationFailures = 0;
+
+void FailNextAllocations(int count, int after) {
+  allocationFailures = count > 0 ? count : 0;
+  allocationsBeforeFailing = after > 0 ? after : 0;
+}
+
+bool AllocationFails() {
+  if (allocationFailures == 0) return false;
+  if (allocationsBeforeFailing > 0) {
+    --allocationsBeforeFailing;
+    return false;
+  }
+  --allocationFailures;
+  return true;
+}
+
 CellStyle* CreateCellStyle(uint8_t tag) {
-  CellStyle* style = new (std::nothrow) CellStyle{};
+  CellStyle* style = AllocationFails() ? nullptr : new (std::nothrow) CellStyle{};
   if (!style) return nullptr;
   MapAddOrFind(CellStyleRegistry, IdentityKey(style)) = style;
   style->tag = tag;

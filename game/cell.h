@@ -25,3 +25,9 @@ void SetCellKind(CellStyle* style, int32_t kind);
 CellStyle* CopyCellStyle(const CellStyle* style);
 bool DestroyCellStyle(CellStyle* style);
 void DetachEffect(CellStyle* style);
+
+// For tests: after `after` more allocations of cells and figures succeed,
+// the next `count` fail as if memory ran out. AllocationFails is how the
+// creators ask.
+void FailNextAllocations(int count, int after = 0);
+bool AllocationFails();

@@ -43,10 +43,19 @@ bool PlaceCell(Figure* figure, int row, int column, int32_t colour) {
   return true;
 }
 
+bool HasCells(const Figure* figure) {
+  for (auto& row : figure->cells) {
+    for (const CellStyle* cell : row) {
+      if (cell) return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 Figure* CreateFigure(int32_t type, int32_t colour) {
-  Figure* figure = new (std::nothrow) Figure{};
+  Figure* figure = AllocationFails() ? nullptr : new (std::nothrow) Figure{};
   if (!figure) return nullptr;
   MapAddOrFind(FigureRegistry, IdentityKey(figure)) = figure;
 
@@ -61,6 +70,12 @@ Figure* CreateFigure(int32_t type, int32_t colour) {
     }
   } else if (type >= FirstScatterType && type <= LastScatterType) {
     ScatterCells(figure, type - 10, colour);
+    if (!HasCells(figure)) {
+      // Every placement ran out of memory. An empty figure in play would
+      // fall to the floor and never lock, so there is no figure at all.
+      DestroyFigure(figure);
+      return nullptr;
+    }
   } else {
     return figure;  // unknown type: registered, empty, every field 0
   }

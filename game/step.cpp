@@ -140,6 +140,22 @@ static void EndPlayerGame(Player& p) {
   p.current = nullptr;
 }
 
+// Brings the next figure into play and draws a new next one. Either may be
+// missing when memory ran out while it was made: the player then waits, and
+// the step tries again, so a passing shortage costs time but not the game.
+static void BringInNext(Player& p) {
+  if (!p.next) p.next = MakeRandomFigure(p.field, true);
+  p.current = p.next;
+  p.next = nullptr;
+  if (!p.current) return;
+  PlaceAtEntry(p.field, p.current);
+  if (Collides(p.current, p.field, p.current->x, p.current->y)) {
+    EndPlayerGame(p);
+  } else {
+    p.next = MakeRandomFigure(p.field, true);
+  }
+}
+
 static void LockAndContinue(Player& p, int64_t now) {
   LockFigure(p.field, p.current);
   int32_t rows = ClearFullRows(p.field, 0);
@@ -147,26 +163,24 @@ static void LockAndContinue(Player& p, int64_t now) {
   SpreadColour(p.field, p.current);
 
   DestroyFigure(p.current);
-  p.current = p.next;
-  p.next = nullptr;
-
-  if (p.current) {
-    PlaceAtEntry(p.field, p.current);
-    if (Collides(p.current, p.field, p.current->x, p.current->y)) {
-      EndPlayerGame(p);
-    } else {
-      p.next = MakeRandomFigure(p.field, true);
-    }
-  }
+  p.current = nullptr;
+  BringInNext(p);
   p.nextFallTime = now + p.fallInterval;
   p.lockTime = 0;
 }
 
 void StepPlayer(Player& p) {
-  // Without a current figure (only when memory ran out making one) there is
-  // nothing to steer.
-  if (!p.alive || !p.current) return;
+  if (!p.alive) return;
   const int64_t now = gameState.now;
+  if (!p.current) {
+    // Only when memory ran out making it (see BringInNext).
+    BringInNext(p);
+    if (!p.current) return;
+    p.nextFallTime = now + p.fallInterval;
+  } else if (!p.next) {
+    p.next = MakeRandomFigure(p.field, true);
+  }
+  if (!p.alive) return;
 
   MoveSideways(p, now);
   MoveDown(p, now);

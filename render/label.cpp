@@ -292,15 +292,18 @@ void RefreshTextLabel(TextLabel* label, const std::string& text, float sizeX, fl
     DeleteSprite(label->sprite);
     label->sprite = 0;
   }
+  // The text, size and colour are kept even when no sprite could be made:
+  // the label then shows nothing, and the next refresh (a scale change)
+  // brings back what it should say now, not what it said before.
+  label->sizeX = sizeX;
+  label->sizeY = sizeY;
+  label->text = text;
+  label->colour = colour;
   int sprite = ImageToSprite(image, true, 255);
   if (sprite) {
     int width, height;
     ImageDims(image, width, height);
     label->sprite = sprite;
-    label->sizeX = sizeX;
-    label->sizeY = sizeY;
-    label->text = text;
-    label->colour = colour;
     label->spriteWidth = static_cast<int16_t>(width);
     label->spriteHeight = static_cast<int16_t>(height);
   }

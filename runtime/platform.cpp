@@ -49,6 +49,7 @@ bool StartPlatform() {
     if (attempt > 0) SDL_Delay(20 * attempt);
     if (TryStart()) {
       platformStarted = true;
+      WatchHangup();
       return true;
     }
   }
@@ -61,6 +62,7 @@ void StopPlatform() {
   CloseAllAppWindows();
   ResetKeyboardService();
   if (platformStarted) {
+    UnwatchHangup();
     SDL_Quit();
     platformStarted = false;
   }

@@ -22,7 +22,7 @@
 #include "runtime/image.h"
 #include "runtime/service_links.h"
 
-constexpr int TileSize = 32;
+constexpr int TileSize = 16;  // measured against 12, 24 and 32 on the menu and a game
 constexpr int MaxSpriteSide = 16384;  // keeps every pixel count within 32 bits
 constexpr uint32_t NoTint = 0xFFFFFFFFu;
 

@@ -8,6 +8,8 @@ struct SDL_Window;
 bool IsAppWindowHandle(const void* handle);  // one of the windows OpenAppWindow made
 bool GameWindowHasFocus();                   // keyboard focus is on the game window
 void CloseAllAppWindows();                   // with their timers and queued events
+void WatchHangup();    // SIGHUP becomes a close request, unless it is ignored
+void UnwatchHangup();  // SIGHUP back to its default
 
 // screen.cpp
 SDL_Window* ScreenWindow();  // the window carrying the open screen; null when none

@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 #include <SDL_syswm.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <deque>
@@ -231,6 +232,49 @@ static int HandleEvent(const SDL_Event& event) {
   return code;
 }
 
+// A hang-up (the terminal or session going away) ends the program as a close
+// request does. SDL already turns SIGINT and SIGTERM into a quit event; this
+// handler only raises a flag that WaitEvent turns into the close event.
+static volatile sig_atomic_t hangupPending = 0;
+static bool watchingHangup = false;
+
+static void OnHangup(int) { hangupPending = 1; }
+
+void WatchHangup() {
+  if (watchingHangup) return;
+  struct sigaction current {};
+  // A hang-up the user chose to ignore (nohup) stays ignored.
+  if (sigaction(SIGHUP, nullptr, &current) != 0 || current.sa_handler != SIG_DFL) return;
+  struct sigaction action {};
+  action.sa_handler = OnHangup;
+  sigemptyset(&action.sa_mask);
+  if (sigaction(SIGHUP, &action, nullptr) == 0) watchingHangup = true;
+}
+
+void UnwatchHangup() {
+  if (!watchingHangup) return;
+  struct sigaction action {};
+  action.sa_handler = SIG_DFL;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGHUP, &action, nullptr);
+  watchingHangup = false;
+  hangupPending = 0;
+}
+
+bool CloseRequestPending() {
+  if (hangupPending) return true;
+  for (int code : ownEvents)
+    if (code == CloseWindowEvent) return true;
+  if (!SDL_WasInit(SDL_INIT_EVENTS)) return false;
+  SDL_PumpEvents();
+  if (SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_QUIT, SDL_QUIT) > 0) return true;
+  SDL_Event events[32];
+  const int count = SDL_PeepEvents(events, 32, SDL_PEEKEVENT, SDL_WINDOWEVENT, SDL_WINDOWEVENT);
+  for (int k = 0; k < count; ++k)
+    if (events[k].window.event == SDL_WINDOWEVENT_CLOSE) return true;
+  return false;
+}
+
 int WaitEvent(int timeout) {
   if (!ownEvents.empty()) {
     int code = ownEvents.front();
@@ -239,34 +283,46 @@ int WaitEvent(int timeout) {
   }
   if (!SDL_WasInit(SDL_INIT_EVENTS)) return 0;
 
-  uint64_t start = SDL_GetTicks64();
-  if (RunDueTimer(start)) return TimerMessage;
-  SDL_Event event;
-  if (SDL_PollEvent(&event)) return HandleEvent(event);
-  if (timeout == 0) return 0;
-
+  const uint64_t start = SDL_GetTicks64();
+  bool justPumped = false;  // a wait has just read the window system's queue
   for (;;) {
-    uint64_t now = SDL_GetTicks64();
+    if (hangupPending) {
+      hangupPending = 0;
+      return CloseWindowEvent;
+    }
+    // Window events come first; a due timer runs only when none is waiting.
+    // A tick slower than the timer period leaves a timer due at every call,
+    // and would otherwise keep close requests and keys waiting for ever.
+    // Right after a wait, SDL's own queue is up to date: reading the window
+    // system again would only cost another round of system calls.
+    SDL_Event event;
+    const bool queued =
+        justPumped ? SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0
+                   : SDL_PollEvent(&event) != 0;
+    if (queued) return HandleEvent(event);
+    const uint64_t now = SDL_GetTicks64();
+    if (RunDueTimer(now)) return TimerMessage;
+
     int64_t wait = -1;  // forever
-    if (timeout > 0) {
-      uint64_t end = start + static_cast<uint64_t>(timeout);
+    if (timeout >= 0) {
+      const uint64_t end = start + static_cast<uint64_t>(timeout);
       if (now >= end) return 0;
       wait = static_cast<int64_t>(end - now);
     }
-    int64_t timerWait = UntilNextTimer(now);
+    const int64_t timerWait = UntilNextTimer(now);
     if (timerWait >= 0 && (wait < 0 || timerWait < wait)) wait = timerWait;
 
     int got = 0;
     if (wait < 0) {
       got = SDL_WaitEvent(&event);
-    } else if (wait == 0) {
-      got = SDL_PollEvent(&event);
-    } else {
+      if (!got) return 0;  // SDL_WaitEvent failed: nothing will arrive
+    } else if (wait > 0) {
       got = SDL_WaitEventTimeout(&event, static_cast<int>(wait));
     }
     if (got) return HandleEvent(event);
-    if (RunDueTimer(SDL_GetTicks64())) return TimerMessage;
-    if (timeout < 0 && wait < 0) return 0;  // SDL_WaitEvent failed: nothing will arrive
+    justPumped = wait > 0;
+    // The wait ended: back to the top, where a timer that fell due meanwhile
+    // still comes after any event that arrived with it.
   }
 }
 

@@ -29,6 +29,11 @@ void CloseAppWindow(int number);
 // (the window stays open), or 0 when nothing arrived in time.
 int WaitEvent(int timeout);
 
+// True when a close request (or a signal that ends the program) is waiting
+// for WaitEvent. Takes nothing from the queue; long work such as a scale
+// change asks, so that the program can end soon.
+bool CloseRequestPending();
+
 // The window timer. The callback runs inside WaitEvent on the one thread, as
 // a window system runs timer callbacks while dispatching messages.
 using TimerCallback = void (*)(void* window, uint32_t message, uintptr_t timerId, uint32_t time);

@@ -239,6 +239,9 @@ bool ReopenDisplay(float scaleX, float scaleY) {
 
   MapReset(TextLabelMap);
   while (TextLabel** entry = MapNext(TextLabelMap)) {
+    // Rendering every label again takes a while at a large scale; a program
+    // asked to end meanwhile ends at the next loop pass and shows none of them.
+    if (CloseRequestPending()) break;
     TextLabel* label = *entry;
     if (!label) continue;
     const std::string text = label->text;  // the refresh stores it again

@@ -36,16 +36,7 @@ void ExitAfterVideoFailure() {
   std::exit(1);
 }
 
-// How long the loop may wait before a tick is due. Waking every millisecond
-// only to find the tick not yet due would cost more than the game itself
-// while it is idle; waking when it is due starts each tick on the same
-// millisecond, and any event still ends the wait at once.
-static int UntilTickDue() {
-  const int64_t wait = tickState.nextTickTime - ReadClock();
-  return static_cast<int>(std::clamp<int64_t>(wait, 0, TickPeriod));
-}
-
-int RunProgram() {
+void StartProgram() {
   ZeroGlobalState();  // global state zeroed, containers and fixed styles made
   bool platformUp = StartPlatform();
   InitKeyboard();  // the game runs without input when this fails
@@ -58,15 +49,32 @@ int RunProgram() {
 
   BuildMenus();
   ShowMainMenu(0);
+}
 
-  for (;;) {
-    int code = WaitEvent(UntilTickDue());
-    if (code == CloseWindowEvent) {
-      gameState.mode = Quit;
-    } else if (code != 0) {
-      continue;  // drain pending events before ticking directly
-    }
-    if (gameState.mode == Quit) ExitProgram();
-    Tick(GetNativeWindow(screenState.window), 0, 0, 0);
+bool EventLoopPass(int timeout) {
+  int code = WaitEvent(timeout);
+  if (code == CloseWindowEvent) {
+    gameState.mode = Quit;
+  } else if (code != 0) {
+    return true;  // drain pending events before ticking directly
   }
+  if (gameState.mode == Quit) return false;
+  Tick(GetNativeWindow(screenState.window), 0, 0, 0);
+  return true;
+}
+
+// How long the loop may wait before a tick is due. Waking every millisecond
+// only to find the tick not yet due would cost more than the game itself
+// while it is idle; waking when it is due starts each tick on the same
+// millisecond, and any event still ends the wait at once.
+static int UntilTickDue() {
+  const int64_t wait = tickState.nextTickTime - ReadClock();
+  return static_cast<int>(std::clamp<int64_t>(wait, 0, TickPeriod));
+}
+
+int RunProgram() {
+  StartProgram();
+  while (EventLoopPass(UntilTickDue())) {
+  }
+  ExitProgram();
 }

@@ -4,6 +4,15 @@
 // The whole program: start-up, then the event loop until the process ends.
 int RunProgram();
 
+// Start-up up to the event loop, which leaves the main menu shown. Ends the
+// process after the failure message when the video cannot be brought up.
+void StartProgram();
+
+// One pass of the event loop, waiting up to `timeout` ms for a window event.
+// False once the program is to end (a close request, or Quit already set);
+// RunProgram then calls ExitProgram. Tests and the soak drive this directly.
+bool EventLoopPass(int timeout);
+
 // Sets Quit, releases the services and ends the process with status 0.
 [[noreturn]] void ExitProgram();
 

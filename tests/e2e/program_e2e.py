@@ -30,6 +30,24 @@ def expect_menu(picture, cell, what):
     expect(picture, 4, 4, PANEL, cell, f"{what}: panel corner")
 
 
+def falling(picture, left, right, rows=range(7, 27)):
+    """The cells of a field (18-pixel cells) that are not empty."""
+    return [(c, r) for r in rows for c in range(left, right + 1)
+            if not close_to(picture.cell(c, r, 18), EMPTY_FIELD, 12)]
+
+
+def shape(cells):
+    """Cells as rows of '#' and '.', independent of where they lie."""
+    if not cells:
+        return ()
+    left = min(c for c, _ in cells)
+    top = min(r for _, r in cells)
+    right = max(c for c, _ in cells)
+    bottom = max(r for _, r in cells)
+    return tuple("".join("#" if (c, r) in cells else "." for c in range(left, right + 1))
+                 for r in range(top, bottom + 1))
+
+
 def main():
     program, artifacts = sys.argv[1], sys.argv[2]
     os.makedirs(artifacts, exist_ok=True)
@@ -69,15 +87,15 @@ def main():
             assert close_to(before, after, 12), f"bottom row changed across the pause at column {c}"
 
         # Options: Right grows the window to the 1.2 scale, Left shrinks it back.
+        # Each change makes a new window, which must take the keyboard by
+        # itself: nothing here focuses it by hand.
         display.key("Escape", "Down", "Down", "Return", "Right")
         window = display.find_window(process)
         assert display.window_size(window) == (722, 741), display.window_size(window)
-        display.focus(window)
         display.screenshot(window, shot("scale-1.2.png"))
         display.key("Left")
         window = display.find_window(process)
         assert display.window_size(window) == (684, 702), display.window_size(window)
-        display.focus(window)
 
         # Back to the main menu, then a two-player game.
         display.key("Escape", "Down", "Return", "Down", "Return")
@@ -87,6 +105,22 @@ def main():
         expect(two, 30, 15, FLAT4, 18, "two players: player 2 inner frame right")
         expect(two, 6, 15, FLAT3, 18, "two players: player 1 outer frame")
         expect(two, 8, 26, EMPTY_FIELD, 18, "two players: player 1 field")
+
+        # Player 2 steers with the keypad (the keys as they read with Num Lock off).
+        display.hold("KP_Left", 1.2)
+        cells = falling(display.screenshot(window, shot("p2-left.png")), 20, 29)
+        assert cells and min(c for c, _ in cells) == 20, f"KP_Left: player 2's figure at {cells}"
+        display.hold("KP_Right", 1.2)
+        cells = falling(display.screenshot(window, shot("p2-right.png")), 20, 29)
+        assert cells and max(c for c, _ in cells) == 29, f"KP_Right: player 2's figure at {cells}"
+        display.key("KP_Up")
+        turned = falling(display.screenshot(window, shot("p2-rotated.png")), 20, 29)
+        assert shape(turned) != shape(cells) or shape(cells) == ("##", "##"), \
+            f"KP_Up: player 2's figure {shape(cells)} did not turn: {shape(turned)}"
+        display.hold("KP_Begin", 2.5)
+        landed = display.screenshot(window, shot("p2-down.png"))
+        assert falling(landed, 20, 29, rows=range(24, 27)), "KP_Begin: nothing reached player 2's floor"
+        assert not falling(landed, 8, 17, rows=range(25, 27)), "player 2's keys moved player 1"
 
         # Escape, Up to "Quit" (wrapping), Enter: the process ends with 0.
         display.key("Escape", "Up", "Return", pause=0.5)

@@ -5,6 +5,7 @@ the window to close the way a window manager would."""
 import ctypes
 import os
 import re
+import signal
 import subprocess
 import time
 
@@ -36,8 +37,14 @@ class Display:
         return subprocess.run(args, env=self.env, check=check, capture_output=True, text=True).stdout
 
     def launch(self, program):
+        # Whoever started the tests may have left SIGINT or SIGHUP ignored; the
+        # program keeps an ignored signal ignored, as a user would expect.
+        def default_signals():
+            for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+                signal.signal(number, signal.SIG_DFL)
+
         return subprocess.Popen([program], env=self.env, stdout=subprocess.PIPE,
-                                stderr=subprocess.PIPE, text=True)
+                                stderr=subprocess.PIPE, text=True, preexec_fn=default_signals)
 
     def find_window(self, process, timeout=20.0):
         """The id of the program's visible top-level window."""

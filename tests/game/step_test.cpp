@@ -11,6 +11,7 @@
 #include "game/step.h"
 #include "play/player.h"
 #include "render/label.h"
+#include "tests/game/model_support.h"
 #include "runtime/clock.h"
 #include "runtime/random.h"
 #include "shell/state.h"
@@ -448,6 +449,60 @@ TEST_F(StepTest, GameOverWritesTheEnteringFigureAndSwapsTheLabels) {
   for (int k = 0; k < 100; ++k) Tick();
   EXPECT_EQ(MapCount(CellStyleRegistry), cells);
   EXPECT_EQ(KindAt(21, 0), Red);
+}
+
+// Memory running out at a lock, injected at each kind of allocation made
+// there: four copies of the locking cells, then the figure after next and
+// its cells. Registries stay exact, and the player plays on.
+TEST_F(StepTest, RunningOutOfMemoryAtALockCostsCellsOrTimeNeverTheGame) {
+  struct Case {
+    int after, failures;
+    bool dropNext;  // the next figure was already lost to an earlier shortage
+    int settled;
+    bool current, next;
+  } cases[] = {
+      {1, 2, false, 2, true, true},   // two copies fail: holes where they would lie
+      {4, 1, false, 4, true, false},  // the next-but-one figure's record
+      {6, 1, false, 4, true, false},  // one of its cells: the half-built figure goes
+      // No next figure at the lock: making it fails before the lock and
+      // again when it is to enter, and the player waits for a figure.
+      {0, 6, true, 0, false, false},
+  };
+  for (const Case& c : cases) {
+    SetUp();
+    GiveNext(3, Blue);
+    Figure* f = Give(3, 4, 20);
+    Tick();
+    while (clockNow + 16 < P().lockTime) Tick();
+    if (c.dropNext) {
+      DestroyFigure(P().next);
+      P().next = nullptr;
+    }
+    FailNextAllocations(c.failures, c.after);
+    Tick();
+    ASSERT_NE(P().current, f) << "case " << c.after << "+" << c.failures << " did not lock";
+    int settled = 0;
+    for (int row = 20; row <= 21; ++row)
+      for (int column = 4; column <= 5; ++column) settled += KindAt(row, column) == Red;
+    EXPECT_EQ(settled, c.settled) << "case " << c.after << "+" << c.failures;
+    EXPECT_EQ(P().current != nullptr, c.current) << "case " << c.after << "+" << c.failures;
+    EXPECT_EQ(P().next != nullptr, c.next) << "case " << c.after << "+" << c.failures;
+    EXPECT_EQ(MapCount(CellStyleRegistry), static_cast<size_t>(settled) +
+                                               (P().current ? CellCount(P().current) : 0) +
+                                               (P().next ? CellCount(P().next) : 0))
+        << "case " << c.after << "+" << c.failures;
+    EXPECT_EQ(MapCount(FigureRegistry), size_t{P().current != nullptr} + size_t{P().next != nullptr});
+
+    Tick();
+    ASSERT_NE(P().current, nullptr) << "case " << c.after << "+" << c.failures << ": no figure came after the shortage";
+    EXPECT_NE(P().next, nullptr) << "case " << c.after << "+" << c.failures;
+    EXPECT_EQ(P().alive, 1);
+    const int32_t y = P().current->y;
+    P().nextFallTime = 0;
+    Tick();
+    EXPECT_EQ(P().current->y, y + 1) << "case " << c.after << "+" << c.failures << ": the new figure does not fall";
+    FailNextAllocations(0);
+  }
 }
 
 int64_t steppingClock = 0;

@@ -348,6 +348,47 @@ TEST_F(XWindowTest, FocusLossReadsEveryKeyUp) {
   ReleaseKeyboard();
 }
 
+// A tick slower than the 1 ms timer period leaves the timer due at every
+// call; keys and close requests must still come through.
+struct SlowTicks {
+  int ticks = 0;
+  bool leftSeen = false;
+};
+SlowTicks slowTicks;
+
+void SlowTick(void*, uint32_t, uintptr_t, uint32_t) {
+  ++slowTicks.ticks;
+  usleep(20000);
+  if (ReadKeyboardState() && IsKeyDown(DIK_LEFT)) slowTicks.leftSeen = true;
+}
+
+TEST_F(XWindowTest, SlowTicksStillLetKeysAndCloseRequestsThrough) {
+  Reveal();
+  OpenScreen();
+  ASSERT_TRUE(CreateKeyboardDevice());
+  FocusGameWindow();
+  slowTicks = SlowTicks{};
+  ASSERT_TRUE(SetTimer(GetNativeWindow(window), 109, 1, SlowTick));
+  ASSERT_TRUE(PumpUntil([] { return slowTicks.ticks >= 3; }));
+
+  RunCommand("xdotool keydown Left");
+  const int pressedAt = slowTicks.ticks;
+  PumpUntil([] { return slowTicks.leftSeen; }, 100);
+  RunCommand("xdotool keyup Left");
+  EXPECT_TRUE(slowTicks.leftSeen) << "Left never reached the snapshot in "
+                                  << slowTicks.ticks - pressedAt << " ticks";
+
+  RequestClose();
+  XSync(display, False);  // the request is on its way to the program
+  const int requestedAt = slowTicks.ticks;
+  bool closed = false;
+  for (int k = 0; k < 100 && !closed; ++k) closed = WaitEvent(1) == CloseWindowEvent;
+  EXPECT_TRUE(closed) << "the close request never came through";
+  EXPECT_LE(slowTicks.ticks - requestedAt, 2) << "ticks ran before the close request was read";
+  KillTimer(GetNativeWindow(window), 109);
+  ReleaseKeyboard();
+}
+
 TEST_F(XWindowTest, AcceleratedScreenDrawsTheSameSprites) {
   OpenScreen();
   Reveal();

@@ -440,4 +440,34 @@ TEST_F(DisplayOpen, ReopeningAtAnImpossibleScaleFallsBackToThePreviousOne) {
   EXPECT_EQ(MapCount(SpriteTable), 518u);
 }
 
+TEST_F(DisplayOpen, SpritesThatCannotBeMadeAreSkippedUntilTheNextReopening) {
+  FailNextSprites(1);
+  ASSERT_NE(OpenDisplay(1, 16, 1.0f, 1.0f, true), 0);
+  auto missing = [] {
+    int count = 0;
+    for (auto& [key, sprite] : SpriteTable.slots) count += sprite == 0 ? 1 : 0;
+    return count;
+  };
+  EXPECT_EQ(missing(), 1) << "one block sprite could not be made";
+
+  TextLabel* label = CreateTextLabel(GameLabelLayer);
+  RefreshTextLabel(label, "00000000", 2.0f, 2.0f, 0xF6FFF6);
+  FailNextSprites(1);
+  RefreshTextLabel(label, "00000120", 2.0f, 2.0f, 0xE0F5E0);
+  EXPECT_EQ(label->sprite, 0) << "nothing left to show";
+  EXPECT_EQ(label->text, "00000120") << "the label must still know what it should say";
+
+  // A frame is drawn without what is missing.
+  FrameGrid grid;
+  CreateFrameGrid(grid);
+  PaintRect(grid, 0, 0, screenState.columns, screenState.rows, &Kind2Alpha127, 1);
+  DrawScreen(grid, {label});
+
+  ASSERT_TRUE(ReopenDisplay(1.1f, 1.1f));
+  EXPECT_EQ(missing(), 0);
+  EXPECT_NE(label->sprite, 0);
+  EXPECT_EQ(label->text, "00000120");
+  EXPECT_EQ(label->colour, 0xE0F5E0u);
+}
+
 }  // namespace

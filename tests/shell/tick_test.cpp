@@ -1,10 +1,18 @@
 // The tick's pacing and statistics, headless with a scripted clock.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
+
 #include "game/cell.h"
+#include "game/step.h"
+#include "menu/menu.h"
+#include "play/effects.h"
+#include "render/screens.h"
 #include "runtime/clock.h"
 #include "shell/state.h"
 #include "shell/tick.h"
+#include "tests/play/substitute_keyboard.h"
 
 namespace {
 
@@ -89,6 +97,66 @@ TEST_F(TickTest, StatisticsTextCountsRegistriesAndAverages) {
   tickState.videoMs = 2;
   // 1 / 3 and 2 / 3 as 32-bit floats, one decimal.
   EXPECT_EQ(StatisticsText(), " | FPS:3, Gc2, Tc0, Fc0, Sc1, L0.3, V0.7");
+}
+
+int64_t stepping = 0;
+int64_t SteppingClock() { return ++stepping; }
+
+TEST(TickDurations, EachPartsTimeGoesToLogicOrVideo) {
+  // Every reading is a millisecond later, so each part reports a time of its
+  // own; the tick must add exactly those, the step to L, the rest to V.
+  SetClockSource(SteppingClock);
+  for (uint8_t mode : {Menu, Game}) {
+    ZeroGlobalState();
+    gameState.mode = mode;
+    const int64_t logic = mode == Menu ? MenuLogic() : GameTick();
+    const int64_t video = AdvanceEffects() + (mode == Menu ? DrawMenuScreen() : DrawGameScreen());
+    tickState.nextTitleTime = std::numeric_limits<int64_t>::max();  // keep the sums
+    Tick(nullptr, 0, 0, 0);
+    EXPECT_EQ(tickState.logicMs, logic) << "mode " << int(mode);
+    EXPECT_EQ(tickState.videoMs, video) << "mode " << int(mode);
+  }
+  SetClockSource(nullptr);
+}
+
+// The branch a tick takes and when Escape leaves a game, with real key polls.
+class TickBranches : public testing::Test {
+ protected:
+  void SetUp() override {
+    StartWithSubstituteKeyboard(keyboard);
+    SetClockSource(ScriptedClock);
+    work = 0;
+    BuildMenus();
+  }
+  void TearDown() override {
+    SetClockSource(nullptr);
+    SubstituteKeyboard(nullptr);
+  }
+  KeyboardSubstitute keyboard;
+};
+
+TEST_F(TickBranches, ATickThatStartsAGameFinishesAsAMenuTick) {
+  ShowNewGameMenu(0);
+  ListNext(menuState.entries);  // "2-P/classic"
+  // Enter starts the game; player 2's Down is held from the same moment.
+  keyboard.keys[DIK_RETURN] = keyboard.keys[DIK_NUMPAD5] = 0x80;
+  CallTickAt(1000);
+  ASSERT_EQ(gameState.mode, Game);
+  ASSERT_EQ(gameState.playerCount, 2);
+  EXPECT_EQ(gameState.players[1].downRepeatTime, 0) << "the game step ran in the menu's tick";
+  CallTickAt(1016);
+  EXPECT_EQ(gameState.players[1].downRepeatTime, 1016 + 32) << "the next tick steps the game";
+}
+
+TEST_F(TickBranches, EscapeLeavesAGameOnlyAfterTheInputDelay) {
+  gameState.mode = Game;
+  menuState.MenuNextInputTime = 2000;
+  keyboard.keys[DIK_ESCAPE] = 0x80;
+  CallTickAt(2000);
+  EXPECT_EQ(gameState.mode, Game) << "Escape acted while the menu still ignores keys";
+  CallTickAt(2016);
+  EXPECT_EQ(gameState.mode, Menu);
+  EXPECT_EQ(menuState.MenuNextInputTime, 2016 + 200);
 }
 
 }  // namespace

@@ -1,0 +1,513 @@
+// The whole program, headless, played for a long time by a seeded random
+// player: menus, one- and two-player games to game over, pauses, scale
+// changes, and faults injected at random moments. The registries are checked
+// against what the game can reach after every tick, and the heap at every
+// new game.
+//
+//   pellovar_soak [ticks [seed]]     defaults: 100000 ticks, seed 1
+//
+// Ends with status 0 when every check held, 1 at the first that did not.
+#include <malloc.h>
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <random>
+#include <string>
+#include <unordered_set>
+
+#include "game/cell.h"
+#include "menu/menu.h"
+#include "play/effects.h"
+#include "play/keys.h"
+#include "play/player.h"
+#include "render/label.h"
+#include "runtime/clock.h"
+#include "runtime/keyboard.h"
+#include "runtime/platform.h"
+#include "runtime/screen.h"
+#include "runtime/text.h"
+#include "shell/display.h"
+#include "shell/startup.h"
+#include "shell/state.h"
+#include "shell/tick.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+// From the sanitizer runtime; GCC ships no header that declares it.
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
+#endif
+
+namespace {
+
+int64_t clockNow = 1000;
+int64_t SoakClock() { return clockNow; }
+
+KeyboardSubstitute keyboard;
+std::mt19937 rng;
+int64_t tick = 0;
+
+int Roll(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
+bool Chance(int oneIn) { return Roll(1, oneIn) == 1; }
+
+[[noreturn]] void Fail(const char* format, ...) {
+  std::fprintf(stderr, "soak failed at tick %lld: ", static_cast<long long>(tick));
+  va_list args;
+  va_start(args, format);
+  std::vfprintf(stderr, format, args);
+  va_end(args);
+  std::fprintf(stderr, "\n");
+  std::exit(1);
+}
+
+// ---- the keyboard: keys held for human-like times ------------------------------
+
+int64_t heldUntil[256];
+
+void Hold(int16_t code, int ticks) { heldUntil[code] = tick + ticks; }
+bool IsHeld(int16_t code) { return heldUntil[code] > tick; }
+void ApplyKeys() {
+  for (int code = 0; code < 256; ++code) keyboard.keys[code] = heldUntil[code] > tick ? 0x80 : 0;
+}
+bool AnyHeld() {
+  for (int64_t until : heldUntil)
+    if (until > tick) return true;
+  return false;
+}
+
+// ---- what happened ----------------------------------------------------------------
+
+struct Tally {
+  int64_t gamesStarted, twoPlayerGames, gamesOver, pauses, resumes, scaleChanges;
+  int64_t spriteFaults, allocationFaults, reopenFaults, focusLosses;
+};
+Tally tally;
+
+// ---- the player -------------------------------------------------------------------
+
+enum Goal { NoGoal, GoResume, GoNewOne, GoNewTwo, GoScale };
+Goal goal = NoGoal;
+int scaleSteps = 0;
+int16_t scaleKey = 0;
+int64_t gameOverSince = -1;
+
+const char* CurrentItemKey() {
+  MenuItem** current = ListCurrent(menuState.entries);
+  if (!current) return "";
+  for (auto& [key, item] : menuState.items.slots)
+    if (&item == *current) return key.c_str();
+  return "";
+}
+
+const char* FirstItemKey() {
+  if (menuState.entries.items.empty()) return "";
+  for (auto& [key, item] : menuState.items.slots)
+    if (&item == menuState.entries.items.front()) return key.c_str();
+  return "";
+}
+
+void Tap(int16_t code) { Hold(code, Roll(3, 11)); }
+
+void PickGoal() {
+  const int roll = Roll(1, 100);
+  if (gameState.playerCount != 0 && roll <= 40) {
+    goal = GoResume;
+  } else if (roll <= 88) {
+    goal = Roll(0, 1) ? GoNewOne : GoNewTwo;
+  } else {
+    goal = GoScale;
+    scaleSteps = Roll(1, 3);
+    // Kept between about 0.5 and 1.0: every frame costs more the larger the
+    // cells, and the soak is about many frames, not large ones.
+    const float scale = screenState.scaleX;
+    scaleKey = scale > 0.95f ? DIK_LEFT : scale < 0.55f ? DIK_RIGHT : (Roll(0, 1) ? DIK_LEFT : DIK_RIGHT);
+  }
+}
+
+void SteerTo(const char* target) {
+  if (std::strcmp(CurrentItemKey(), target) == 0) {
+    Tap(Roll(0, 1) ? DIK_RETURN : DIK_SPACE);
+  } else {
+    Tap(Roll(0, 3) ? DIK_DOWN : DIK_UP);
+  }
+}
+
+void PlayMenu() {
+  if (AnyHeld() || gameState.now <= menuState.MenuNextInputTime) return;
+  if (Chance(12)) {
+    // Wandering: a key a person might press anywhere, except Enter on "Quit".
+    const int16_t keys[] = {DIK_UP, DIK_DOWN, DIK_BACK, DIK_ESCAPE, DIK_RETURN, DIK_A};
+    const int16_t key = keys[Roll(0, 5)];
+    if (key == DIK_RETURN && std::strcmp(CurrentItemKey(), "quit") == 0) return;
+    if (key == DIK_RETURN && std::strcmp(CurrentItemKey(), "opts_scale") == 0) return;
+    Hold(key, Chance(5) ? Roll(15, 40) : Roll(3, 11));  // sometimes long enough to repeat
+    return;
+  }
+  if (goal == NoGoal) PickGoal();
+  const std::string menu = FirstItemKey();
+  const bool inMain = menu == "resume", inNew = menu == "new_1p_standart",
+             inOptions = menu == "opts_scale";
+  switch (goal) {
+    case GoResume:
+      if (gameState.playerCount == 0) goal = NoGoal;
+      else if (inMain) SteerTo("resume");
+      else Tap(DIK_ESCAPE);
+      break;
+    case GoNewOne:
+    case GoNewTwo:
+      if (inMain) SteerTo("new");
+      else if (inNew) SteerTo(goal == GoNewOne ? "new_1p_standart" : "new_2p_standart");
+      else Tap(DIK_BACK);
+      break;
+    case GoScale:
+      if (inMain) {
+        SteerTo("options");
+      } else if (inOptions && scaleSteps > 0) {
+        if (std::strcmp(CurrentItemKey(), "opts_scale") == 0) {
+          Tap(scaleKey);
+          --scaleSteps;
+          ++tally.scaleChanges;
+        } else {
+          Tap(DIK_UP);
+        }
+      } else {
+        Tap(DIK_ESCAPE);
+        if (inOptions) goal = NoGoal;
+      }
+      break;
+    case NoGoal:
+      break;
+  }
+}
+
+struct PlayerKeys {
+  int16_t left, right, down, rotate;
+};
+const PlayerKeys playerKeys[2] = {{DIK_LEFT, DIK_RIGHT, DIK_DOWN, DIK_UP},
+                                  {DIK_NUMPAD4, DIK_NUMPAD6, DIK_NUMPAD5, DIK_NUMPAD8}};
+
+void PlayField(int index) {
+  const PlayerKeys& k = playerKeys[index];
+  if (IsHeld(k.left) || IsHeld(k.right) || IsHeld(k.down) || IsHeld(k.rotate)) return;
+  const int roll = Roll(1, 100);
+  if (roll <= 50) {
+    Hold(k.down, Roll(5, 60));
+  } else if (roll <= 68) {
+    Hold(Roll(0, 1) ? k.left : k.right, Chance(3) ? Roll(10, 30) : Roll(3, 8));
+  } else if (roll <= 84) {
+    Hold(k.rotate, Chance(40) ? Roll(100, 140) : Roll(3, 10));  // a long hold recolours
+  }
+  // otherwise a moment's thought: nothing this tick
+}
+
+void PlayGame() {
+  bool anyAlive = false;
+  for (int i = 0; i < gameState.playerCount; ++i) anyAlive |= gameState.players[i].alive != 0;
+  if (!anyAlive) {
+    if (gameOverSince < 0) {
+      gameOverSince = tick;
+      ++tally.gamesOver;
+    }
+    if (tick - gameOverSince > Roll(20, 120) && !AnyHeld()) {
+      Tap(DIK_ESCAPE);
+      goal = NoGoal;
+    }
+    return;
+  }
+  if (Chance(1500) && !IsHeld(DIK_ESCAPE)) {
+    Tap(DIK_ESCAPE);
+    ++tally.pauses;
+    goal = NoGoal;
+    return;
+  }
+  for (int i = 0; i < gameState.playerCount; ++i)
+    if (gameState.players[i].alive) PlayField(i);
+}
+
+// ---- checks -----------------------------------------------------------------------
+
+size_t backgroundBaseline = 0;
+size_t menuLabelBaseline = 0;
+size_t backgroundEffectBaseline = 0;
+
+template <typename T>
+bool Registered(KeyedMap<T*>& map, T* record) {
+  auto it = map.slots.find(IdentityKey(record));
+  return it != map.slots.end() && it->second == record;
+}
+
+struct Reach {
+  std::unordered_set<const CellStyle*> cells;
+  std::unordered_set<const EffectRecord*> effects;
+  size_t backgroundCells = 0, backgroundEffects = 0, menuLabels = 0, labels = 0, figures = 0;
+};
+
+void ReachEffect(Reach& reach, const EffectRecord* effect, const char* where) {
+  if (!effect) return;
+  if (!reach.effects.insert(effect).second) Fail("an effect record is shared (%s)", where);
+}
+
+void ReachCell(Reach& reach, CellStyle* cell, uint8_t tag, const char* where) {
+  if (!reach.cells.insert(cell).second) Fail("a cell is referenced twice (%s)", where);
+  if (!Registered(CellStyleRegistry, cell)) Fail("an unregistered cell in %s", where);
+  if (cell->tag != tag) Fail("a cell in %s has tag %d", where, cell->tag);
+  if (cell->spriteKey != DecimalText(cell->kind)) Fail("a cell in %s: key and kind differ", where);
+  if (tag == GameCellTag && !IsPaletteColour(static_cast<uint32_t>(cell->kind)))
+    Fail("a game cell in %s has colour %d", where, cell->kind);
+  ReachEffect(reach, cell->effect, where);
+}
+
+void ReachLabel(Reach& reach, TextLabel* label, const char* where) {
+  if (!label) return;
+  if (!Registered(TextLabelMap, label)) Fail("an unregistered label (%s)", where);
+  ++reach.labels;
+  ReachEffect(reach, label->effect, where);
+}
+
+void ReachFigure(Reach& reach, Figure* figure) {
+  if (!figure) return;
+  if (!Registered(FigureRegistry, figure)) Fail("an unregistered figure");
+  ++reach.figures;
+  bool any = false;
+  for (auto& row : figure->cells)
+    for (CellStyle* cell : row)
+      if (cell) {
+        any = true;
+        ReachCell(reach, cell, GameCellTag, "a figure");
+      }
+  if (!any) Fail("an empty figure in play");
+}
+
+// Every registry holds exactly what the program can reach from the
+// background, the menus, the players' fields, figures and labels.
+void CheckRegistries(bool wholeGrid) {
+  Reach reach;
+  for (CellStyle* cell : BackgroundLayer.cells) {
+    if (!cell) continue;
+    ReachCell(reach, cell, BackgroundCellTag, "the background");
+    ++reach.backgroundCells;
+    reach.backgroundEffects += cell->effect ? 1 : 0;
+  }
+  for (auto& [key, item] : menuState.items.slots) {
+    ReachLabel(reach, item.label, "a menu");
+    reach.menuLabels += item.label ? 1 : 0;
+  }
+  for (Player& p : gameState.players) {
+    const int rows = wholeGrid ? 255 : std::min(255, p.field.maxRow + 2);
+    const int columns = wholeGrid ? 255 : std::min(255, p.field.maxCol + 2);
+    for (int r = 0; r <= rows; ++r) {
+      for (int c = 0; c <= columns; ++c) {
+        CellStyle* cell = p.field.cells[r][c];
+        if (!cell) continue;
+        if (r > p.field.maxRow || c > p.field.maxCol) Fail("a settled cell outside its field");
+        ReachCell(reach, cell, GameCellTag, "a field");
+      }
+    }
+    ReachFigure(reach, p.current);
+    ReachFigure(reach, p.next);
+    ReachLabel(reach, p.nameLabel, "a name");
+    ReachLabel(reach, p.scoreLabel, "a score");
+    ReachLabel(reach, p.gameOverLabel, "a game-over label");
+  }
+
+  if (CellStyleRegistry.slots.size() != reach.cells.size())
+    Fail("%zu cells registered, %zu reachable", CellStyleRegistry.slots.size(), reach.cells.size());
+  if (FigureRegistry.slots.size() != reach.figures)
+    Fail("%zu figures registered, %zu reachable", FigureRegistry.slots.size(), reach.figures);
+  if (TextLabelMap.slots.size() != reach.labels)
+    Fail("%zu labels registered, %zu reachable", TextLabelMap.slots.size(), reach.labels);
+  if (EffectList.items.size() != reach.effects.size())
+    Fail("%zu effect records, %zu reachable", EffectList.items.size(), reach.effects.size());
+  for (const EffectRecord& record : EffectList.items)
+    if (!reach.effects.count(&record)) Fail("an effect record nobody carries");
+
+  if (reach.backgroundCells != backgroundBaseline || reach.menuLabels != menuLabelBaseline ||
+      reach.backgroundEffects != backgroundEffectBaseline) {
+    Fail("the baseline moved: %zu background cells (%zu), %zu menu labels (%zu), "
+         "%zu background effects (%zu)",
+         reach.backgroundCells, backgroundBaseline, reach.menuLabels, menuLabelBaseline,
+         reach.backgroundEffects, backgroundEffectBaseline);
+  }
+  if (screenState.screenMode != 1 || MapCount(SpriteTable) != 518 || ListCount(BlockColourList) != 512)
+    Fail("the screen is not whole: mode %d, %zu sprites", screenState.screenMode,
+         MapCount(SpriteTable));
+}
+
+// Right after a new game: empty fields, two fresh figures and three labels
+// per player, nothing else of a game left.
+void CheckFreshGame() {
+  const size_t players = gameState.playerCount;
+  size_t settled = 0;
+  for (Player& p : gameState.players)
+    for (auto& row : p.field.cells)
+      for (CellStyle* cell : row) settled += cell ? 1 : 0;
+  if (settled != 0) Fail("a new game starts with %zu settled cells", settled);
+  if (TextLabelMap.slots.size() != menuLabelBaseline + 3 * players)
+    Fail("a new game of %zu players has %zu labels", players, TextLabelMap.slots.size());
+  if (FigureRegistry.slots.size() > 2 * players)
+    Fail("a new game of %zu players has %zu figures", players, FigureRegistry.slots.size());
+}
+
+size_t HeapInUse() {
+#if defined(__SANITIZE_ADDRESS__)
+  return __sanitizer_get_current_allocated_bytes();
+#else
+  return mallinfo2().uordblks;
+#endif
+}
+
+// The heap at the start of a game, once everything made on first use (the
+// decoded glyphs, say) exists, against each later start at the same scale:
+// the sprites alone take several times more memory at a large scale.
+constexpr int64_t WarmGames = 20;
+constexpr size_t HeapSlack = 1u << 20;
+std::map<int, size_t> heapAtScale;  // cell width: heap at the first warm game start
+size_t largestGrowth = 0;
+
+void CheckGrowth() {
+  if (tally.gamesStarted <= WarmGames) return;
+  const size_t heap = HeapInUse();
+  auto [entry, first] = heapAtScale.try_emplace(screenState.cellWidth, heap);
+  if (first || heap <= entry->second) return;
+  largestGrowth = std::max(largestGrowth, heap - entry->second);
+  if (heap > entry->second + HeapSlack)
+    Fail("the heap at %d-pixel cells grew from %zu to %zu bytes by game %lld", entry->first,
+         entry->second, heap, static_cast<long long>(tally.gamesStarted));
+}
+
+// ---- faults -----------------------------------------------------------------------
+
+int64_t focusBackAt = -1;
+bool focusReturned = false;
+
+void InjectFaults() {
+  if (Chance(3000)) {
+    FailNextSprites(Roll(1, 3));
+    ++tally.spriteFaults;
+  }
+  if (gameState.mode == Game && Chance(1500)) {
+    FailNextAllocations(Roll(1, 4));
+    ++tally.allocationFaults;
+  }
+  if (Chance(25000)) {
+    // A scale no screen can be opened at: the previous one must come back.
+    const float scale = screenState.scaleX;
+    if (!ReopenDisplay(1000.0f, 1000.0f)) Fail("reopening lost the screen");
+    if (screenState.scaleX != scale) Fail("the scale did not fall back");
+    ++tally.reopenFaults;
+  }
+  if (focusBackAt < 0 && Chance(2500)) {
+    keyboard.focused = false;
+    focusBackAt = tick + Roll(5, 60);
+    ++tally.focusLosses;
+  } else if (focusBackAt >= 0 && tick >= focusBackAt) {
+    keyboard.focused = true;
+    focusBackAt = -1;
+    focusReturned = true;
+  }
+}
+
+// Without focus nothing reads as held; with the focus back, a key held all
+// along is a fresh press.
+void CheckFocus() {
+  const int highest = keyboard.focused ? (focusReturned ? 1 : 100) : 0;
+  focusReturned = false;
+  for (const KeyBinding& binding : keyBindingTable.bindings)
+    if (binding.holdCounter > highest)
+      Fail("a hold counter reads %d, at most %d expected", binding.holdCounter, highest);
+}
+
+// ---- the run ------------------------------------------------------------------------
+
+// Runs event-loop passes until one tick has run at the current clock.
+void RunOneTick() {
+  for (int pass = 0; pass < 100; ++pass) {
+    if (!EventLoopPass(0)) Fail("the program wanted to end");
+    if (tickState.nextTickTime > clockNow) return;
+  }
+  Fail("no tick ran");
+}
+
+// Leaves the records the program never frees one by one (it ends with its
+// heap) reachable only through the registries, as at the real exit, so that
+// what the leak check finds was really lost.
+void Finish() {
+  StopPlatform();
+  SubstituteKeyboard(nullptr);
+  SetClockSource(nullptr);
+#if defined(__SANITIZE_ADDRESS__)
+  __lsan_do_leak_check();
+#endif
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int64_t ticks = argc > 1 ? std::atoll(argv[1]) : 100000;
+  const uint32_t seed = argc > 2 ? static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 10)) : 1;
+  rng.seed(seed);
+  setenv("SDL_VIDEODRIVER", "offscreen", 0);
+  setenv("SDL_RENDER_DRIVER", "software", 0);
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  // Frames go straight to the window surface, not through a hidden OpenGL
+  // window: much faster without a GPU.
+  setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);
+
+  SetClockSource(SoakClock);
+  std::memset(&keyboard, 0, sizeof keyboard);
+  keyboard.focused = true;
+  SubstituteKeyboard(&keyboard);
+  StartProgram();
+
+  for (CellStyle* cell : BackgroundLayer.cells) {
+    backgroundBaseline += cell ? 1 : 0;
+    backgroundEffectBaseline += cell && cell->effect ? 1 : 0;
+  }
+  for (auto& [key, item] : menuState.items.slots) menuLabelBaseline += item.label ? 1 : 0;
+
+  uint8_t lastMode = gameState.mode;
+  for (tick = 1; tick <= ticks; ++tick) {
+    if (gameState.mode == Menu) {
+      PlayMenu();
+    } else {
+      PlayGame();
+    }
+    InjectFaults();
+    ApplyKeys();
+    clockNow += TickPeriod;
+    RunOneTick();
+
+    CheckFocus();
+    CheckRegistries(tick % 5000 == 0);
+    // A game started in this tick: the reset put the time back to 0.
+    if (gameState.now == 0 && gameState.playerCount != 0) {
+      ++tally.gamesStarted;
+      tally.twoPlayerGames += gameState.playerCount == 2 ? 1 : 0;
+      gameOverSince = -1;
+      goal = NoGoal;
+      CheckFreshGame();
+      CheckGrowth();
+    }
+    if (lastMode == Menu && gameState.mode == Game && gameState.now != 0) ++tally.resumes;
+    if (gameState.mode == Game) goal = NoGoal;
+    lastMode = gameState.mode;
+  }
+
+  std::printf("soak: %lld ticks, seed %u: %lld games started (%lld for two), %lld played to "
+              "game over, %lld pauses, %lld resumed, %lld scale steps\n",
+              static_cast<long long>(ticks), seed, static_cast<long long>(tally.gamesStarted),
+              static_cast<long long>(tally.twoPlayerGames), static_cast<long long>(tally.gamesOver),
+              static_cast<long long>(tally.pauses), static_cast<long long>(tally.resumes),
+              static_cast<long long>(tally.scaleChanges));
+  std::printf("soak: faults: %lld sprite, %lld allocation, %lld failed reopenings, %lld focus "
+              "losses; heap at a game's start grew at most %zu bytes over the first at its scale\n",
+              static_cast<long long>(tally.spriteFaults),
+              static_cast<long long>(tally.allocationFaults),
+              static_cast<long long>(tally.reopenFaults), static_cast<long long>(tally.focusLosses),
+              largestGrowth);
+  Finish();
+  return 0;
+}
