@@ -1,0 +1,209 @@
+// Sprites: pictures made and changed here, drawn by the screen. A sprite
+// keeps straight-alpha pixels to draw into and premultiplied ones, in pixman
+// images, to compose frames from.
+#include <pixman.h>
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+#include <unordered_map>
+
+#include "runtime/image.h"
+#include "runtime/screen.h"
+#include "runtime/sprite_store.h"
+
+static std::unordered_map<int, Sprite> sprites;
+static int nextSpriteNumber = 1;  // numbers are not reused while a screen stays open
+static uint64_t nextVersion = 1;
+static int drawingSprite = 0;     // the sprite between BeginSpritePixels and EndSpritePixels
+static int failSprites = 0;
+
+Sprite* FindSprite(int sprite) {
+  auto it = sprites.find(sprite);
+  return it == sprites.end() ? nullptr : &it->second;
+}
+
+void ForgetSprites() {
+  for (auto& [number, s] : sprites) {
+    UnrefImage(s.image);
+    UnrefImage(s.turned);
+  }
+  sprites.clear();
+  drawingSprite = 0;
+  // Every number is free again; a screen's sprites are numbered from 1.
+  nextSpriteNumber = 1;
+}
+
+// The sprite's images, sharing one set of premultiplied pixels. `turned`
+// keeps the pixels alive through a reference of its own.
+static bool MakeSpriteImages(Sprite& s) {
+  pixman_image_t* image = pixman_image_create_bits(PIXMAN_a8r8g8b8, s.width, s.height, nullptr, 0);
+  if (!image) return false;
+  pixman_image_t* turned =
+      pixman_image_create_bits(PIXMAN_a8r8g8b8, s.width, s.height, pixman_image_get_data(image),
+                               pixman_image_get_stride(image));
+  if (!turned) {
+    pixman_image_unref(image);
+    return false;
+  }
+  pixman_image_set_destroy_function(
+      turned, [](pixman_image_t*, void* owner) { pixman_image_unref(static_cast<pixman_image_t*>(owner)); },
+      pixman_image_ref(image));
+  // Resized and turned sprites are filtered, as rectangle textures are by default.
+  pixman_image_set_filter(turned, PIXMAN_FILTER_BILINEAR, nullptr, 0);
+  UnrefImage(s.image);
+  UnrefImage(s.turned);
+  s.image = image;
+  s.turned = turned;
+  return true;
+}
+
+static int FreeSpriteNumber() {
+  while (nextSpriteNumber <= 0 || sprites.count(nextSpriteNumber)) {
+    nextSpriteNumber = nextSpriteNumber <= 0 ? 1 : nextSpriteNumber + 1;
+  }
+  return nextSpriteNumber++;
+}
+
+void FailNextSprites(int count) { failSprites = std::max(0, count); }
+
+int NewSprite(int width, int height, bool alphaMode) {
+  if (failSprites > 0) {
+    --failSprites;
+    return 0;
+  }
+  if (!ScreenIsOpen() || width <= 0 || height <= 0) return 0;
+  if (width > MaxSpriteSide || height > MaxSpriteSide) return 0;
+  Sprite s{};
+  s.width = s.shownWidth = width;
+  s.height = s.shownHeight = height;
+  s.alphaMode = alphaMode;
+  s.version = nextVersion++;
+  try {
+    s.pixels.assign(static_cast<size_t>(width) * height, 0);
+    if (!MakeSpriteImages(s)) return 0;
+    int number = FreeSpriteNumber();
+    sprites.emplace(number, std::move(s));
+    return number;
+  } catch (const std::bad_alloc&) {
+    UnrefImage(s.image);
+    UnrefImage(s.turned);
+    return 0;
+  }
+}
+
+bool SpriteExists(int sprite) { return FindSprite(sprite) != nullptr; }
+
+void DeleteSprite(int sprite) {
+  Sprite* s = FindSprite(sprite);
+  if (!s) return;
+  // Draws already recorded keep their own references to the pixels.
+  UnrefImage(s->image);
+  UnrefImage(s->turned);
+  sprites.erase(sprite);
+  if (drawingSprite == sprite) drawingSprite = 0;
+}
+
+bool BeginSpritePixels(int sprite) {
+  if (drawingSprite && drawingSprite != sprite) EndSpritePixels();
+  if (!FindSprite(sprite)) return false;
+  drawingSprite = sprite;
+  return true;
+}
+
+// Source-over of one premultiplied source pixel, already weighted by the
+// draw's alpha, onto a straight-alpha destination pixel.
+static uint32_t BlendOver(uint32_t source, uint32_t destination) {
+  uint32_t sa = source >> 24;
+  if (sa == 0) return destination;
+  uint32_t da = destination >> 24;
+  uint32_t keep = 255 - sa;
+  uint32_t outA = sa + (da * keep + 127) / 255;
+  uint32_t result = outA << 24;
+  for (int shift = 0; shift < 24; shift += 8) {
+    uint32_t sc = (source >> shift) & 0xFF;
+    uint32_t dc = (((destination >> shift) & 0xFF) * da + 127) / 255;  // premultiply
+    uint32_t premultiplied = sc + (dc * keep + 127) / 255;
+    uint32_t straight = std::min<uint32_t>(255, (premultiplied * 255 + outA / 2) / outA);
+    result |= straight << shift;
+  }
+  return result;
+}
+
+void BlendImageInto(int image, int x, int y, uint8_t alpha) {
+  Sprite* s = FindSprite(drawingSprite);
+  const uint32_t* source = nullptr;
+  int width = 0, height = 0, stride = 0;
+  if (!s || alpha == 0 || !ImageRawPixels(image, source, width, height, stride)) return;
+
+  int left = std::max(0, x), top = std::max(0, y);
+  int right = std::min(s->width, x + width), bottom = std::min(s->height, y + height);
+  for (int row = top; row < bottom; ++row) {
+    const uint32_t* from = reinterpret_cast<const uint32_t*>(
+        reinterpret_cast<const uint8_t*>(source) + static_cast<size_t>(row - y) * stride);
+    uint32_t* to = &s->pixels[static_cast<size_t>(row) * s->width];
+    for (int column = left; column < right; ++column) {
+      uint32_t p = from[column - x];
+      if (alpha != 255) {
+        uint32_t weighted = 0;
+        for (int shift = 0; shift < 32; shift += 8)
+          weighted |= ((((p >> shift) & 0xFF) * alpha + 127) / 255) << shift;
+        p = weighted;
+      }
+      to[column] = BlendOver(p, to[column]);
+    }
+  }
+}
+
+void EndSpritePixels() {
+  Sprite* s = FindSprite(drawingSprite);
+  drawingSprite = 0;
+  if (!s) return;
+  if (!s->alphaMode) {
+    // A plain sprite: black is the transparent colour, everything else opaque.
+    for (uint32_t& p : s->pixels) p = (p & 0xFFFFFF) == 0 ? 0 : (p | 0xFF000000u);
+  }
+  // A draw recorded earlier in this frame shows the pixels as they were:
+  // the new ones go into images of their own.
+  if (DrawnInOpenFrame(*s) && !MakeSpriteImages(*s)) return;
+  uint32_t* bits = pixman_image_get_data(s->image);
+  const int wordsPerRow = pixman_image_get_stride(s->image) / 4;
+  for (int row = 0; row < s->height; ++row) {
+    const uint32_t* from = &s->pixels[static_cast<size_t>(row) * s->width];
+    uint32_t* to = bits + static_cast<size_t>(row) * wordsPerRow;
+    for (int column = 0; column < s->width; ++column) {
+      const uint32_t p = from[column], a = p >> 24;
+      auto premultiplied = [a](uint32_t c) { return (c * a + 127) / 255; };
+      to[column] = a << 24 | premultiplied(p >> 16 & 0xFF) << 16 |
+                   premultiplied(p >> 8 & 0xFF) << 8 | premultiplied(p & 0xFF);
+    }
+  }
+  s->version = nextVersion++;
+}
+
+void SetSpriteSize(int sprite, int width, int height) {
+  Sprite* s = FindSprite(sprite);
+  if (!s) return;
+  s->shownWidth = width == -1 ? s->width : width;
+  s->shownHeight = height == -1 ? s->height : height;
+}
+
+void SetSpriteAngle(int sprite, float degrees, int relative) {
+  Sprite* s = FindSprite(sprite);
+  if (!s) return;
+  double angle = relative ? s->angle + degrees : degrees;
+  s->angle = std::fmod(angle, 360.0);  // the same turn, without growing without bound
+}
+
+// ---- images into sprites ------------------------------------------------------
+
+int ImageToSprite(int image, bool transparentStart, uint8_t alpha) {
+  int width = 0, height = 0;
+  ImageDims(image, width, height);
+  int sprite = NewSprite(width, height, transparentStart);
+  if (sprite && BeginSpritePixels(sprite)) {
+    BlendImageInto(image, 0, 0, alpha);
+    EndSpritePixels();
+  }
+  return sprite;
+}
