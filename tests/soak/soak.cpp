@@ -355,7 +355,10 @@ size_t HeapInUse() {
 #if defined(__SANITIZE_ADDRESS__)
   return __sanitizer_get_current_allocated_bytes();
 #else
-  return mallinfo2().uordblks;
+  // Large blocks (a frame, a window surface) live in the arena or in mappings
+  // of their own, as malloc's moving threshold decides: count both.
+  const struct mallinfo2 info = mallinfo2();
+  return info.uordblks + info.hblkhd;
 #endif
 }
 
