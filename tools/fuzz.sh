@@ -8,8 +8,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD=${PELLOVAR_FUZZ_BUILD:-build-fuzz}
-DECODE_RUNS=${1:-150000}
-RASTER_RUNS=${2:-60000}
+DECODE_RUNS=${1:-1000000}
+RASTER_RUNS=${2:-500000}
 
 CC=clang CXX=clang++ cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DPELLOVAR_FUZZ=ON -DPELLOVAR_BENCH=OFF >/dev/null

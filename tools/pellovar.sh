@@ -12,6 +12,7 @@ PACKAGES=(
   libsdl2-dev libcairo2-dev zlib1g-dev libexpat1-dev libx11-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils x11-apps imagemagick python3
+  clang libclang-rt-14-dev
 )
 
 install_missing() {
