@@ -342,6 +342,36 @@ TEST_F(StepTest, LandingRestsThenLocks) {
   EXPECT_EQ(MapCount(FigureRegistry), 2u);
 }
 
+TEST_F(StepTest, LandingFlashesTheFiguresCells) {
+  Figure* f = Give(3, 4, 20);
+  Tick();
+  int flashed = 0;
+  for (auto& row : f->cells)
+    for (CellStyle* cell : row) {
+      if (!cell) continue;
+      ASSERT_NE(cell->effect, nullptr) << "no flash on landing";
+      EXPECT_EQ(cell->effect->shiftEnd, clockNow + 384);
+      EXPECT_EQ(cell->effect->shiftPeriod, 10);
+      EXPECT_EQ(cell->effect->baseColour, static_cast<uint32_t>(Red));
+      ++flashed;
+    }
+  EXPECT_EQ(flashed, 4);
+}
+
+TEST_F(StepTest, LockSpreadsTheColourAroundTheFigure) {
+  Settle(21, 3);  // beside the square's bottom left cell
+  Settle(19, 6);  // diagonally above its top right cell
+  Settle(21, 7);  // two columns away
+  GiveNext(3, Blue);
+  Figure* f = Give(3, 4, 20);
+  ASSERT_TRUE(TickUntil([&] { return P().current != f; })) << "never locked";
+  EXPECT_EQ(KindAt(21, 3), Red);
+  EXPECT_EQ(KindAt(19, 6), Red);
+  EXPECT_EQ(KindAt(21, 7), Green);
+  ASSERT_NE(P().field.cells[21][3]->effect, nullptr);
+  EXPECT_EQ(P().field.cells[21][3]->effect->shiftEnd, Forever) << "a blend shown for good";
+}
+
 TEST_F(StepTest, SlidingAlongTheFloorDoesNotExtendTheDelay) {
   Figure* f = Give(3, 0, 20);
   Tick();
