@@ -15,7 +15,7 @@ import sys
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "runtime"))
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "play"))
 from random_reference import Generator  # noqa: E402
-from effects_reference import crossover  # noqa: E402
+from effects_reference import crossover, nudged_colour  # noqa: E402
 
 LEVELS = [31, 63, 95, 127, 159, 191, 223, 255]
 # Red varies slowest, blue fastest.
@@ -170,15 +170,7 @@ def nudge(g, f, chance):
         return
     if g.int(0, 100) > chance:
         return
-    kind, out = f.cells[(row, column)], 0
-    for shift in (0, 8, 16):
-        c = (kind >> shift) & 0xFF
-        if g.int(0, 1) == 1 and c > 32:
-            c -= 32
-        if g.int(0, 1) == 1 and c <= 223:
-            c += 32
-        out |= c << shift
-    f.cells[(row, column)] = out
+    f.cells[(row, column)] = nudged_colour(g, f.cells[(row, column)])
 
 
 def lock(field, f):

@@ -27,6 +27,19 @@ void AdvanceAt(int64_t now) {
   AdvanceEffects();
 }
 
+// Advances every 16 ms from `from` to `to` and returns the times at which
+// the label's blink changed visibility.
+std::vector<int64_t> BlinkToggles(TextLabel& label, int64_t from, int64_t to) {
+  std::vector<int64_t> toggles;
+  uint8_t visible = label.effect->blinkVisible;
+  for (int64_t now = from; now <= to; now += 16) {
+    AdvanceAt(now);
+    if (label.effect->blinkVisible != visible) toggles.push_back(now);
+    visible = label.effect->blinkVisible;
+  }
+  return toggles;
+}
+
 uint32_t RandomPaletteColour() {
   uint32_t colour = 0;
   for (int shift = 0; shift < 24; shift += 8) colour |= (RandomInt(0, 7) * 32 + 31) << shift;
@@ -260,18 +273,9 @@ TEST(EffectAdvance, BlinkStartsHiddenThenTogglesAfterEachPeriod) {
   TextLabel label{};
   StartBlink(&label, -1.0f, 0.5f);
   EXPECT_EQ(label.effect->blinkVisible, 0);
-  std::vector<int64_t> toggles;
-  uint8_t visible = 0;
-  for (int64_t now = 1000; now <= 3000; now += 16) {
-    AdvanceAt(now);
-    EXPECT_EQ(label.effect->blinkActive, 1) << "forever, at " << now;
-    if (label.effect->blinkVisible != visible) {
-      toggles.push_back(now);
-      visible = label.effect->blinkVisible;
-    }
-  }
   // 1000 first advance; then the first tick more than 500 ms after each toggle.
-  EXPECT_EQ(toggles, (std::vector<int64_t>{1000, 1512, 2024, 2536}));
+  EXPECT_EQ(BlinkToggles(label, 1000, 3000), (std::vector<int64_t>{1000, 1512, 2024, 2536}));
+  EXPECT_EQ(label.effect->blinkActive, 1) << "forever";
   RemoveEffect(label.effect);
 }
 
@@ -282,14 +286,7 @@ TEST(EffectAdvance, BlinkTogglesOnlyOnceItsPeriodHasPassed) {
   gameState.now = 1000;
   TextLabel label{};
   StartBlink(&label, -1.0f, 0.048f);
-  std::vector<int64_t> toggles;
-  uint8_t visible = 0;
-  for (int64_t now = 1000; now <= 1400; now += 16) {
-    AdvanceAt(now);
-    if (label.effect->blinkVisible != visible) toggles.push_back(now);
-    visible = label.effect->blinkVisible;
-  }
-  EXPECT_EQ(toggles, (std::vector<int64_t>{1000, 1064, 1128, 1192, 1256, 1320, 1384}));
+  EXPECT_EQ(BlinkToggles(label, 1000, 1400), (std::vector<int64_t>{1000, 1064, 1128, 1192, 1256, 1320, 1384}));
   RemoveEffect(label.effect);
 }
 
