@@ -7,7 +7,9 @@
 #include <zlib.h>
 
 #include <climits>
+#include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 #include "shell/state.h"
@@ -20,69 +22,49 @@ static constexpr uint32_t GlyphTag = 0x007A0071u;  // "q", "z" as UTF-16LE
 static constexpr int HeaderBytes = 12;
 // The stored documents are under 3 KB; a header claiming more than this is
 // corrupt, and is refused rather than allocated.
-static constexpr uint32_t MaxDocumentBytes = 16u << 20;
+static constexpr uint32_t MaxDocumentBytes = 1u << 20;
 
-// ---- a small document tree built from expat's events ------------------------
+// ---- reading the document ------------------------------------------------------
+//
+// The document is read in one pass over expat's events, straight into the
+// record: only the text of the elements that supply a field is kept, so time
+// and memory grow with the document's size and nothing else.
 
-struct XmlNode {
-  std::string name;
-  std::string text;  // all character data inside the element, in order
-  std::vector<int> children;
+// X16FILE > CData > element > field: nothing deeper carries a value.
+static constexpr int MaxDepth = 4;
+
+enum FieldId {
+  FieldName, FieldType, FieldDrawMethod, FieldDrawMethod2, FieldDrawWidth, FieldDrawAngle,
+  FieldDrawRGBA, FieldVisible, FieldX1, FieldY1, FieldX2, FieldY2, FieldX3, FieldY3, FieldX4,
+  FieldY4, ElementFieldCount,
+  FieldWidth = ElementFieldCount, FieldHeight,
 };
 
-struct XmlDocument {
-  std::vector<XmlNode> nodes;  // nodes[0] is the root
-  std::vector<int> open;       // elements started and not yet ended
-  bool rootClosed = false;
+static const char* const ElementFieldNames[ElementFieldCount] = {
+    "Name", "Type", "DrawMethod", "DrawMethod2", "DrawWidth", "DrawAngle", "DrawRGBA", "Visible",
+    "X1",   "Y1",   "X2",         "Y2",          "X3",        "Y3",        "X4",       "Y4"};
+
+struct DocumentReader {
   XML_Parser parser = nullptr;
+  X16FILE decoded{};
+  int depth = 0;           // elements open
+  bool rootClosed = false;
+  bool failed = false;     // too deep, a declaration, a value that is no number, or no memory
+  bool widthSeen = false;
+  bool heightSeen = false;
+  bool listSeen = false;
+  bool inList = false;     // inside the first CData of the root
+  bool inElement = false;  // inside one of its `element` children
+  uint32_t fieldsSeen = 0; // of the current element: only the first of each name counts
+  int captureDepth = 0;    // depth of the element whose text is gathered; 0 none
+  int field = -1;
+  std::string text;
 };
 
-static void XMLCALL StartElement(void* data, const XML_Char* name, const XML_Char**) {
-  XmlDocument& doc = *static_cast<XmlDocument*>(data);
-  int index = static_cast<int>(doc.nodes.size());
-  doc.nodes.push_back(XmlNode{name, {}, {}});
-  if (!doc.open.empty()) doc.nodes[doc.open.back()].children.push_back(index);
-  doc.open.push_back(index);
+static void Fail(DocumentReader& r) {
+  r.failed = true;
+  XML_StopParser(r.parser, XML_FALSE);
 }
-
-static void XMLCALL EndElement(void* data, const XML_Char*) {
-  XmlDocument& doc = *static_cast<XmlDocument*>(data);
-  doc.open.pop_back();
-  if (doc.open.empty()) {
-    // Whatever follows the root element (the NUL padding of short
-    // documents) is not XML and is not read.
-    doc.rootClosed = true;
-    XML_StopParser(doc.parser, XML_FALSE);
-  }
-}
-
-static void XMLCALL CharacterData(void* data, const XML_Char* s, int length) {
-  XmlDocument& doc = *static_cast<XmlDocument*>(data);
-  for (int index : doc.open) doc.nodes[index].text.append(s, static_cast<size_t>(length));
-}
-
-// True when the text up to the end of its root element is a document.
-static bool ParseDocument(const char* text, size_t length, XmlDocument& doc) {
-  if (length > static_cast<size_t>(INT_MAX)) return false;
-  XML_Parser parser = XML_ParserCreate("UTF-8");
-  if (!parser) return false;
-  doc.parser = parser;
-  XML_SetUserData(parser, &doc);
-  XML_SetElementHandler(parser, StartElement, EndElement);
-  XML_SetCharacterDataHandler(parser, CharacterData);
-  XML_Parse(parser, text, static_cast<int>(length), XML_TRUE);
-  XML_ParserFree(parser);
-  doc.parser = nullptr;
-  return doc.rootClosed;
-}
-
-static const XmlNode* FirstChild(const XmlDocument& doc, const XmlNode& parent, const char* name) {
-  for (int index : parent.children)
-    if (doc.nodes[index].name == name) return &doc.nodes[index];
-  return nullptr;
-}
-
-// ---- field conversions --------------------------------------------------------
 
 // Leading blanks, an optional sign, then decimal digits up to the first
 // other character. Wraps rather than overflows; the caller keeps the low
@@ -98,66 +80,178 @@ static uint64_t ParseInteger(const std::string& text) {
 }
 
 static bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+static bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-static float ParseFloat(const std::string& text) {
+// Sign, digits with an optional point and fraction, optional exponent: the
+// decimal numbers the documents write, and nothing strtof would also take
+// ("inf", "nan", hexadecimal).
+static bool IsDecimalNumber(const std::string& s) {
+  size_t i = 0;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+  size_t digits = 0;
+  while (i < s.size() && IsDigit(s[i])) ++i, ++digits;
+  if (i < s.size() && s[i] == '.') {
+    ++i;
+    while (i < s.size() && IsDigit(s[i])) ++i, ++digits;
+  }
+  if (digits == 0) return false;
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    ++i;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    size_t exponentDigits = 0;
+    while (i < s.size() && IsDigit(s[i])) ++i, ++exponentDigits;
+    if (exponentDigits == 0) return false;
+  }
+  return i == s.size();
+}
+
+// The first word of the text as a 32-bit float. An empty text reads as 0,
+// like a missing element; a word that is not a decimal number, or one too
+// large for a float, is refused.
+static bool ParseFloat(const std::string& text, float& value) {
   size_t first = 0;
   while (first < text.size() && IsBlank(text[first])) ++first;
   size_t last = first;
   while (last < text.size() && !IsBlank(text[last])) ++last;
+  if (first == last) {
+    value = 0;
+    return true;
+  }
   std::string number = text.substr(first, last - first);
+  if (!IsDecimalNumber(number)) return false;
   // The documents always write a point for decimals, whatever the user's
   // locale says.
   static locale_t plain = newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(0));
-  return plain ? strtof_l(number.c_str(), nullptr, plain) : std::strtof(number.c_str(), nullptr);
+  float parsed = plain ? strtof_l(number.c_str(), nullptr, plain) : std::strtof(number.c_str(), nullptr);
+  if (!std::isfinite(parsed)) return false;
+  value = parsed;
+  return true;
 }
 
-static void ReadInteger(const XmlDocument& doc, const XmlNode& parent, const char* name, uint8_t& field) {
-  if (const XmlNode* node = FirstChild(doc, parent, name)) field = static_cast<uint8_t>(ParseInteger(node->text));
-}
-
-static void ReadInteger(const XmlDocument& doc, const XmlNode& parent, const char* name, int32_t& field) {
-  if (const XmlNode* node = FirstChild(doc, parent, name))
-    field = static_cast<int32_t>(static_cast<uint32_t>(ParseInteger(node->text)));
-}
-
-static void ReadFloat(const XmlDocument& doc, const XmlNode& parent, const char* name, float& field) {
-  if (const XmlNode* node = FirstChild(doc, parent, name)) field = ParseFloat(node->text);
-}
-
-static X16DATA ReadElement(const XmlDocument& doc, const XmlNode& node) {
-  X16DATA d{};
-  if (const XmlNode* name = FirstChild(doc, node, "Name")) d.Name = name->text;
-  ReadInteger(doc, node, "Type", d.Type);
-  ReadInteger(doc, node, "DrawMethod", d.DrawMethod);
-  ReadInteger(doc, node, "DrawMethod2", d.DrawMethod2);
-  ReadFloat(doc, node, "DrawWidth", d.DrawWidth);
-  ReadFloat(doc, node, "DrawAngle", d.DrawAngle);
-  ReadInteger(doc, node, "DrawRGBA", d.DrawRGBA);
-  ReadInteger(doc, node, "Visible", d.Visible);
-  ReadFloat(doc, node, "X1", d.X1);
-  ReadFloat(doc, node, "Y1", d.Y1);
-  ReadFloat(doc, node, "X2", d.X2);
-  ReadFloat(doc, node, "Y2", d.Y2);
-  ReadFloat(doc, node, "X3", d.X3);
-  ReadFloat(doc, node, "Y3", d.Y3);
-  ReadFloat(doc, node, "X4", d.X4);
-  ReadFloat(doc, node, "Y4", d.Y4);
-  return d;
-}
-
-// Parses the document and, only when it is one, replaces the destination.
-static int DecodeDocument(X16FILE& destination, const char* text, size_t length) {
-  XmlDocument doc;
-  if (!ParseDocument(text, length, doc)) return 1;
-  const XmlNode& root = doc.nodes[0];  // its own name is not checked
-  X16FILE decoded{};
-  ReadFloat(doc, root, "X16W", decoded.X16W);
-  ReadFloat(doc, root, "X16H", decoded.X16H);
-  if (const XmlNode* list = FirstChild(doc, root, "CData")) {
-    for (int index : list->children)
-      if (doc.nodes[index].name == "element") decoded.CData.push_back(ReadElement(doc, doc.nodes[index]));
+// Stores the gathered text into its field; false when it is no number.
+static bool StoreField(DocumentReader& r) {
+  if (r.field == FieldWidth) return ParseFloat(r.text, r.decoded.X16W);
+  if (r.field == FieldHeight) return ParseFloat(r.text, r.decoded.X16H);
+  X16DATA& d = r.decoded.CData.back();
+  switch (r.field) {
+    case FieldName: d.Name = r.text; return true;
+    case FieldType: d.Type = static_cast<uint8_t>(ParseInteger(r.text)); return true;
+    case FieldDrawMethod: d.DrawMethod = static_cast<uint8_t>(ParseInteger(r.text)); return true;
+    case FieldDrawMethod2: d.DrawMethod2 = static_cast<uint8_t>(ParseInteger(r.text)); return true;
+    case FieldVisible: d.Visible = static_cast<uint8_t>(ParseInteger(r.text)); return true;
+    case FieldDrawRGBA:
+      d.DrawRGBA = static_cast<int32_t>(static_cast<uint32_t>(ParseInteger(r.text)));
+      return true;
+    case FieldDrawWidth: return ParseFloat(r.text, d.DrawWidth);
+    case FieldDrawAngle: return ParseFloat(r.text, d.DrawAngle);
+    case FieldX1: return ParseFloat(r.text, d.X1);
+    case FieldY1: return ParseFloat(r.text, d.Y1);
+    case FieldX2: return ParseFloat(r.text, d.X2);
+    case FieldY2: return ParseFloat(r.text, d.Y2);
+    case FieldX3: return ParseFloat(r.text, d.X3);
+    case FieldY3: return ParseFloat(r.text, d.Y3);
+    case FieldX4: return ParseFloat(r.text, d.X4);
+    case FieldY4: return ParseFloat(r.text, d.Y4);
   }
-  destination = std::move(decoded);
+  return true;
+}
+
+static void BeginCapture(DocumentReader& r, int field) {
+  r.captureDepth = r.depth;
+  r.field = field;
+  r.text.clear();
+}
+
+// Expat calls these from C: nothing may be thrown through it, so running out
+// of memory fails the document instead.
+static void XMLCALL StartElement(void* data, const XML_Char* name, const XML_Char**) {
+  DocumentReader& r = *static_cast<DocumentReader*>(data);
+  if (r.failed || r.rootClosed) return;
+  if (++r.depth > MaxDepth) return Fail(r);
+  if (r.captureDepth) return;  // inside a value its text counts, its tags do not
+  if (r.depth == 2) {
+    if (!r.widthSeen && std::strcmp(name, "X16W") == 0) {
+      r.widthSeen = true;
+      BeginCapture(r, FieldWidth);
+    } else if (!r.heightSeen && std::strcmp(name, "X16H") == 0) {
+      r.heightSeen = true;
+      BeginCapture(r, FieldHeight);
+    } else if (!r.listSeen && std::strcmp(name, "CData") == 0) {
+      r.listSeen = r.inList = true;
+    }
+  } else if (r.depth == 3 && r.inList && std::strcmp(name, "element") == 0) {
+    try {
+      r.decoded.CData.push_back(X16DATA{});
+    } catch (const std::bad_alloc&) {
+      return Fail(r);
+    }
+    r.inElement = true;
+    r.fieldsSeen = 0;
+  } else if (r.depth == 4 && r.inElement) {
+    for (int f = 0; f < ElementFieldCount; ++f) {
+      if (std::strcmp(name, ElementFieldNames[f]) != 0) continue;
+      if (!(r.fieldsSeen & (1u << f))) {
+        r.fieldsSeen |= 1u << f;
+        BeginCapture(r, f);
+      }
+      break;
+    }
+  }
+}
+
+static void XMLCALL EndElement(void* data, const XML_Char*) {
+  DocumentReader& r = *static_cast<DocumentReader*>(data);
+  if (r.failed || r.rootClosed) return;
+  if (r.captureDepth == r.depth) {
+    r.captureDepth = 0;
+    bool stored = false;
+    try {
+      stored = StoreField(r);
+    } catch (const std::bad_alloc&) {
+    }
+    if (!stored) return Fail(r);
+  }
+  if (r.depth == 3) r.inElement = false;
+  if (r.depth == 2) r.inList = false;
+  if (--r.depth == 0) {
+    // Whatever follows the root element (the NUL padding of short
+    // documents) is not XML and is not read.
+    r.rootClosed = true;
+    XML_StopParser(r.parser, XML_FALSE);
+  }
+}
+
+static void XMLCALL CharacterData(void* data, const XML_Char* s, int length) {
+  DocumentReader& r = *static_cast<DocumentReader*>(data);
+  if (r.failed || r.rootClosed || !r.captureDepth) return;
+  try {
+    r.text.append(s, static_cast<size_t>(length));
+  } catch (const std::bad_alloc&) {
+    Fail(r);
+  }
+}
+
+// The documents have no declaration; one would bring entity definitions,
+// whose expansion is text the document does not hold.
+static void XMLCALL DoctypeDeclaration(void* data, const XML_Char*, const XML_Char*, const XML_Char*, int) {
+  Fail(*static_cast<DocumentReader*>(data));
+}
+
+// Reads the document and, only when it is one, replaces the destination.
+static int DecodeDocument(X16FILE& destination, const char* text, size_t length) {
+  if (length > static_cast<size_t>(INT_MAX)) return 1;
+  DocumentReader reader;
+  XML_Parser parser = XML_ParserCreate("UTF-8");
+  if (!parser) return 1;
+  reader.parser = parser;
+  XML_SetUserData(parser, &reader);
+  XML_SetElementHandler(parser, StartElement, EndElement);
+  XML_SetCharacterDataHandler(parser, CharacterData);
+  XML_SetStartDoctypeDeclHandler(parser, DoctypeDeclaration);
+  XML_Parse(parser, text, static_cast<int>(length), XML_TRUE);
+  XML_ParserFree(parser);
+  if (reader.failed || !reader.rootClosed) return 1;
+  destination = std::move(reader.decoded);  // its own name is not checked
   return 0;
 }
 

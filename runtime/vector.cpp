@@ -14,6 +14,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
+#include <utility>
 #include <vector>
 
 #include "runtime/image_internal.h"
@@ -23,10 +25,61 @@ static double canvasWidth = 0;
 static double canvasHeight = 0;
 static int savedStates = 0;  // PushState depth, so PopState never underflows
 
+// Cairo keeps path points in 24.8 fixed point, about ±8.4 million pixels
+// from the image's origin; a point beyond that is stored as some other
+// point, and the work of painting what it makes is unbounded. An element
+// that would reach that far is left out of the path (the current point still
+// moves to its end): no image is large enough to show any of it, and in
+// double precision such geometry cannot even be placed to the pixel.
+static constexpr double Reach = 8.0e6;
+
+// The current path as the image sees it, in double precision: an upper bound
+// of its length, and the current point.
+static double pathLength = 0;
+static double pathX = 0, pathY = 0;
+
 static constexpr double Pi = 3.14159265358979323846;
 
 static bool Finite(double a) { return std::isfinite(a); }
 static bool Finite(double a, double b) { return std::isfinite(a) && std::isfinite(b); }
+
+static void ToImage(double& x, double& y) { cairo_user_to_device(canvas, &x, &y); }
+
+static bool InReach(double x, double y) { return std::fabs(x) < Reach && std::fabs(y) < Reach; }
+
+// Whether every user-space point given lies within reach on the image.
+static bool AllInReach(std::initializer_list<std::pair<double, double>> points) {
+  for (auto [x, y] : points) {
+    ToImage(x, y);
+    if (!InReach(x, y)) return false;
+  }
+  return true;
+}
+
+// Moves the tracked current point to the user-space point (x, y); a drawing
+// step adds its straight distance, which bounds any curve within it.
+static void TrackPoint(double x, double y, bool draws) {
+  ToImage(x, y);
+  if (draws) pathLength += std::hypot(x - pathX, y - pathY);
+  pathX = x;
+  pathY = y;
+}
+
+static bool CurrentPointInReach() { return InReach(pathX, pathY); }
+
+// Leaves an element out: only the current point moves to its end.
+static void SkipTo(double x, double y) {
+  cairo_move_to(canvas, x, y);
+  TrackPoint(x, y, false);
+}
+
+static void ForgetPath() { pathLength = 0; }
+
+// Largest stretch of the transform's linear part: its Frobenius norm bounds
+// the largest singular value from above.
+static double Stretch(const cairo_matrix_t& m) {
+  return std::sqrt(m.xx * m.xx + m.xy * m.xy + m.yx * m.yx + m.yy * m.yy);
+}
 
 int CanvasForImage(int image, int unit) {
   if (unit != 1 || !ImageSurface(image)) return 0;
@@ -53,6 +106,8 @@ int BeginVector(int target) {
   canvasWidth = cairo_image_surface_get_width(surface);
   canvasHeight = cairo_image_surface_get_height(surface);
   savedStates = 0;
+  ForgetPath();
+  TrackPoint(0, 0, false);
   return 1;
 }
 
@@ -124,22 +179,36 @@ void PopState() {
 void PathMoveTo(double x, double y) {
   if (!canvas || !Finite(x, y)) return;
   cairo_move_to(canvas, x, y);
+  TrackPoint(x, y, false);
 }
 
 void PathLineTo(double x, double y) {
   if (!canvas || !Finite(x, y)) return;
+  if (!CurrentPointInReach() || !AllInReach({{x, y}})) return SkipTo(x, y);
   cairo_line_to(canvas, x, y);
+  TrackPoint(x, y, true);
 }
 
 void PathCubicTo(double x1, double y1, double x2, double y2, double x3, double y3) {
   if (!canvas || !Finite(x1, y1) || !Finite(x2, y2) || !Finite(x3, y3)) return;
+  if (!CurrentPointInReach() || !AllInReach({{x1, y1}, {x2, y2}, {x3, y3}})) return SkipTo(x3, y3);
   cairo_curve_to(canvas, x1, y1, x2, y2, x3, y3);
+  // The control polygon is at least as long as the curve.
+  TrackPoint(x1, y1, true);
+  TrackPoint(x2, y2, true);
+  TrackPoint(x3, y3, true);
 }
 
 void PathRect(double x, double y, double w, double h) {
   if (!canvas || !Finite(x, y) || !Finite(w, h)) return;
+  if (!Finite(x + w, y + h) || !AllInReach({{x, y}, {x + w, y}, {x + w, y + h}, {x, y + h}})) return SkipTo(x, y);
   // Move, three sides, close: the current point returns to (x, y).
   cairo_rectangle(canvas, x, y, w, h);
+  TrackPoint(x, y, false);
+  TrackPoint(x + w, y, true);
+  TrackPoint(x + w, y + h, true);
+  TrackPoint(x, y + h, true);
+  TrackPoint(x, y, true);
 }
 
 // The point of the ellipse at angle `degrees` measured from the centre (not
@@ -180,13 +249,16 @@ void PathEllipseArc(double x, double y, double rx, double ry, double start, doub
   rx = std::fabs(rx);
   ry = std::fabs(ry);
   if (rx == 0 || ry == 0) {
+    if (!AllInReach({{x, y}})) return SkipTo(x, y);
     cairo_move_to(canvas, x, y);
     cairo_line_to(canvas, x, y);
+    TrackPoint(x, y, false);
     return;
   }
   double sweep = start < end ? end - start : 360.0 - (start - end);
   // More than a full turn would only retrace the ellipse. (A start more than
   // a turn past the end gives a negative sweep: counter-clockwise.)
+  const bool beyondFullTurn = std::fabs(sweep) > 360.0;
   sweep = std::clamp(sweep, -360.0, 360.0);
   double from = std::fmod(start, 360.0);
   if (from < 0) from += 360.0;
@@ -204,7 +276,24 @@ void PathEllipseArc(double x, double y, double rx, double ry, double start, doub
   cairo_matrix_init_translate(&local, x, y);
   cairo_matrix_scale(&local, rx, ry);
   cairo_matrix_multiply(&stretched, &local, &saved);
+  double sx, sy, ex, ey;
+  EllipsePoint(x, y, rx, ry, start, sx, sy);
+  EllipsePoint(x, y, rx, ry, end, ex, ey);
+  double endMod = std::fmod(end, 360.0);
+  if (endMod < 0) endMod += 360.0;
+  const bool closed = endMod == from;
+  // Every point of the ellipse lies within the stretch's reach of its centre.
+  double cx = 0, cy = 0;
+  cairo_matrix_transform_point(&stretched, &cx, &cy);
+  const double radius = Stretch(stretched);
+  if (!InReach(std::fabs(cx) + radius, std::fabs(cy) + radius)) {
+    return closed ? SkipTo(sx, sy) : SkipTo(ex, ey);
+  }
+
+  TrackPoint(sx, sy, false);
   if (UsableTransform(stretched)) {
+    // The unit circle's arc is |u1 - u0| long; no stretch lengthens it more.
+    pathLength += radius * std::fabs(u1 - u0);
     cairo_set_matrix(canvas, &stretched);
     // Rounding must not turn a short sweep into a full turn the other way.
     if (sweep >= 0) {
@@ -215,14 +304,16 @@ void PathEllipseArc(double x, double y, double rx, double ry, double start, doub
     cairo_set_matrix(canvas, &saved);
   }
 
-  double endMod = std::fmod(end, 360.0);
-  if (endMod < 0) endMod += 360.0;
-  if (endMod == from) {
+  if (closed) {
     cairo_close_path(canvas);
+    TrackPoint(sx, sy, false);
+  } else if (beyondFullTurn) {
+    // The whole ellipse is drawn; going on to the end angle inks nothing
+    // more, only the current point moves there.
+    SkipTo(ex, ey);
   } else {
-    double ex, ey;
-    EllipsePoint(x, y, rx, ry, end, ex, ey);
     cairo_line_to(canvas, ex, ey);  // the arc ends there already, up to rounding
+    TrackPoint(ex, ey, true);
   }
 }
 
@@ -254,6 +345,7 @@ static void FinishPaint(uint32_t flags, void (*paint)(cairo_t*), void (*paintKee
   if (hadPoint) cairo_get_current_point(canvas, &px, &py);
   paint(canvas);
   if (hadPoint) cairo_move_to(canvas, px, py);
+  ForgetPath();
 }
 
 static void EmptyPath(uint32_t flags) {
@@ -369,6 +461,20 @@ void DashCurrentPath(double width, double period, uint32_t flags) {
   double dashes[2] = {(round ? 0.000001 : 1.0) * width, period > width ? period - width : 0.0};
   double offset = round ? 0.0 : 0.5 * width;
 
+  // Cairo's dasher visits every dash of the path, on the image or not, and a
+  // path far larger than the image can hold more dashes than there are
+  // seconds in a year. Where the path would give more dashes than the image
+  // has pixels, most of them cannot be seen (or are finer than a pixel),
+  // and the path is stroked solid instead: the line the dashes lie on.
+  cairo_matrix_t m;
+  cairo_get_matrix(canvas, &m);
+  double shortestPeriod = (dashes[0] + dashes[1]) * std::fabs(m.xx * m.yy - m.xy * m.yx) / Stretch(m);
+  double dashCount = pathLength / shortestPeriod;
+  if (!(dashCount <= std::max(canvasWidth * canvasHeight, 4096.0))) {
+    StrokeCurrentPath(width, flags);
+    return;
+  }
+
   bool hadPoint = cairo_has_current_point(canvas);
   double px = 0, py = 0;
   if (hadPoint) cairo_get_current_point(canvas, &px, &py);
@@ -393,6 +499,7 @@ void DashCurrentPath(double width, double period, uint32_t flags) {
   } else {
     cairo_stroke(canvas);
     if (hadPoint) cairo_move_to(canvas, px, py);
+    ForgetPath();
   }
   cairo_set_dash(canvas, nullptr, 0, 0);
 }

@@ -13,6 +13,7 @@ PACKAGES=(
   libgtest-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils x11-apps imagemagick python3
   dpkg-dev file desktop-file-utils appstream
+  clang libclang-rt-14-dev
 )
 
 install_missing() {

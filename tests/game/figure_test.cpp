@@ -213,6 +213,20 @@ TEST(FigureColour, RandomBlockColourPicksTheDrawnEntry) {
   }
 }
 
+// Which colour a draw picks depends on the palette's order, so the tests'
+// palette is the game's: red slowest, blue fastest.
+TEST(FigureColour, TestPaletteIsInTheGamesOrder) {
+  ZeroGlobalState();
+  FillTestPalette();
+  std::vector<uint32_t> colours;
+  for (uint32_t* c = ListFirst(BlockColourList); c; c = ListNext(BlockColourList)) colours.push_back(*c);
+  ASSERT_EQ(colours.size(), 512u);
+  EXPECT_EQ(colours[1], static_cast<uint32_t>(Rgb(31, 31, 63)));
+  EXPECT_EQ(colours[8], static_cast<uint32_t>(Rgb(31, 63, 31)));
+  EXPECT_EQ(colours[64], static_cast<uint32_t>(Rgb(63, 31, 31)));
+  EXPECT_EQ(colours[511], static_cast<uint32_t>(Rgb(255, 255, 255)));
+}
+
 TEST(FigureColour, EmptyColourListGivesNothingAndDrawsNothing) {
   ZeroGlobalState();
   SeedRandom(5);

@@ -4,20 +4,15 @@
 #include <string>
 
 #include "game/figure.h"
+#include "shell/display.h"
 #include "shell/state.h"
 
-// The 512 block colours, each channel one of 31, 63, ..., 255. The shell
-// fills the real list when the display opens; the model only needs the
-// values.
+// The 512 block colours in the game's own order (red slowest, blue fastest):
+// which colour a draw picks depends on it. The shell fills the list when the
+// display opens; the model only needs the values.
 inline void FillTestPalette() {
   ListCreate(BlockColourList);
-  for (uint32_t blue = 31; blue <= 255; blue += 32) {
-    for (uint32_t green = 31; green <= 255; green += 32) {
-      for (uint32_t red = 31; red <= 255; red += 32) {
-        ListAppend(BlockColourList) = red | green << 8 | blue << 16;
-      }
-    }
-  }
+  FillBlockColourList(BlockColourList);
 }
 
 inline int32_t Rgb(uint32_t red, uint32_t green, uint32_t blue) {

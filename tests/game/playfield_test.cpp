@@ -244,6 +244,29 @@ TEST(PlayfieldRotation, WallPushOnlyWhenAsked) {
   EXPECT_EQ(bar->x, 5) << "a turn that fits is not pushed";
 }
 
+// Turning the flat bar upright lifts it a row; the wall push moves columns
+// only, so at the top (and likewise at the floor) the turn is refused.
+TEST(PlayfieldRotation, WallPushNeverMovesTheRow) {
+  struct Case {
+    int32_t y;
+    const char* where;
+  } cases[] = {{0, "top row of the grid"}, {21, "floor"}};
+  for (const Case& c : cases) {
+    ZeroGlobalState();
+    Playfield& field = gameState.players[0].field;
+    ASSERT_TRUE(SetupPlayfield(field, 10, 20));
+    Figure* bar = CreateFigure(4, 1);
+    ASSERT_TRUE(RotateFigure(field, bar, true, true, true));
+    ASSERT_EQ(bar->rowSpan, 0) << "flat";
+    ASSERT_TRUE(TryMove(field, bar, 3, c.y, false));
+    EXPECT_FALSE(RotateFigure(field, bar, false, true, true)) << c.where;
+    EXPECT_EQ(bar->x, 3) << c.where;
+    EXPECT_EQ(bar->y, c.y) << c.where;
+    EXPECT_EQ(bar->rowSpan, 0) << c.where;
+    DestroyFigure(bar);
+  }
+}
+
 TEST(PlayfieldRotation, RefusedWhenTheTurnMeetsACell) {
   Playfield& field = GameField();
   Figure* bar = CreateFigure(4, Grey);

@@ -48,6 +48,12 @@ def nudge_l(g, colour, chance):
         return None
     if g.int(0, 100) > chance:
         return None
+    return (row, column), nudged_colour(g, colour)
+
+
+def nudged_colour(g, colour):
+    """Each channel: a coin to step down by 32 (when above 32), then a coin
+    to step up by 32 (when at most 223); both coins always drawn."""
     out = 0
     for shift in (0, 8, 16):
         c = (colour >> shift) & 0xFF
@@ -56,7 +62,7 @@ def nudge_l(g, colour, chance):
         if g.int(0, 1) == 1 and c <= 223:
             c += 32
         out |= c << shift
-    return (row, column), out
+    return out
 
 
 def scatter(g, n):

@@ -27,6 +27,19 @@ void AdvanceAt(int64_t now) {
   AdvanceEffects();
 }
 
+// Advances every 16 ms from `from` to `to` and returns the times at which
+// the label's blink changed visibility.
+std::vector<int64_t> BlinkToggles(TextLabel& label, int64_t from, int64_t to) {
+  std::vector<int64_t> toggles;
+  uint8_t visible = label.effect->blinkVisible;
+  for (int64_t now = from; now <= to; now += 16) {
+    AdvanceAt(now);
+    if (label.effect->blinkVisible != visible) toggles.push_back(now);
+    visible = label.effect->blinkVisible;
+  }
+  return toggles;
+}
+
 uint32_t RandomPaletteColour() {
   uint32_t colour = 0;
   for (int shift = 0; shift < 24; shift += 8) colour |= (RandomInt(0, 7) * 32 + 31) << shift;
@@ -260,18 +273,45 @@ TEST(EffectAdvance, BlinkStartsHiddenThenTogglesAfterEachPeriod) {
   TextLabel label{};
   StartBlink(&label, -1.0f, 0.5f);
   EXPECT_EQ(label.effect->blinkVisible, 0);
-  std::vector<int64_t> toggles;
-  uint8_t visible = 0;
-  for (int64_t now = 1000; now <= 3000; now += 16) {
-    AdvanceAt(now);
-    EXPECT_EQ(label.effect->blinkActive, 1) << "forever, at " << now;
-    if (label.effect->blinkVisible != visible) {
-      toggles.push_back(now);
-      visible = label.effect->blinkVisible;
-    }
-  }
   // 1000 first advance; then the first tick more than 500 ms after each toggle.
-  EXPECT_EQ(toggles, (std::vector<int64_t>{1000, 1512, 2024, 2536}));
+  EXPECT_EQ(BlinkToggles(label, 1000, 3000), (std::vector<int64_t>{1000, 1512, 2024, 2536}));
+  EXPECT_EQ(label.effect->blinkActive, 1) << "forever";
+  RemoveEffect(label.effect);
+}
+
+// The toggle comes at the first advance strictly after the period has run
+// out: with 48 ms on a 16 ms tick each phase lasts 64 ms, not 48.
+TEST(EffectAdvance, BlinkTogglesOnlyOnceItsPeriodHasPassed) {
+  ZeroGlobalState();
+  gameState.now = 1000;
+  TextLabel label{};
+  StartBlink(&label, -1.0f, 0.048f);
+  EXPECT_EQ(BlinkToggles(label, 1000, 1400), (std::vector<int64_t>{1000, 1064, 1128, 1192, 1256, 1320, 1384}));
+  RemoveEffect(label.effect);
+}
+
+// The score's blink is started again at every scoring lock; one already
+// running keeps its phase and its next toggle, only its end moves.
+TEST(EffectAdvance, RestartedBlinkKeepsItsPhase) {
+  ZeroGlobalState();
+  gameState.now = 1000;
+  TextLabel label{};
+  StartBlink(&label, 1.0f, 0.05f);
+  AdvanceAt(1000);
+  AdvanceAt(1016);
+  ASSERT_EQ(label.effect->blinkVisible, 1);
+  ASSERT_EQ(label.effect->blinkNext, 1050);
+  EffectRecord* record = label.effect;
+  gameState.now = 1030;
+  StartBlink(&label, 1.0f, 0.05f);
+  EXPECT_EQ(label.effect, record);
+  EXPECT_EQ(record->blinkVisible, 1);
+  EXPECT_EQ(record->blinkNext, 1050);
+  EXPECT_EQ(record->blinkEnd, 2030);
+  AdvanceAt(1048);
+  EXPECT_EQ(record->blinkVisible, 1);
+  AdvanceAt(1064);
+  EXPECT_EQ(record->blinkVisible, 0) << "toggled on the old schedule";
   RemoveEffect(label.effect);
 }
 
@@ -364,6 +404,30 @@ TEST(EffectAdvance, FlashShiftsEveryTickUntilItsEnd) {
   EXPECT_EQ(cell->effect->shownColour, last);
   DestroyFigure(figure);
   EXPECT_EQ(ListCount(EffectList), 0u);
+}
+
+// A flash runs from black towards the cell's own colour, one crossover a
+// tick. By its end the shown colour has reached the cell's colour, apart
+// from the odd shared bit being drawn afresh, which can only clear a bit.
+TEST(EffectAdvance, ColourShiftEndsOnTheCellsOwnColour) {
+  const uint32_t levels[] = {31, 63, 95, 159};  // at most one bit above the palette's five a channel
+  int exact = 0, cells = 0;
+  for (uint32_t seed = 1; seed <= 200; ++seed) {
+    ZeroGlobalState();
+    SeedRandom(seed);
+    gameState.now = 5000;
+    const int32_t colour = Rgb(levels[RandomInt(0, 3)], levels[RandomInt(0, 3)], levels[RandomInt(0, 3)]);
+    CellStyle* cell = GameCell(colour);
+    StartColourShift(cell, 0.384f, 0.01f, 0);
+    for (int64_t now = 5000; now <= 5384; now += 16) AdvanceAt(now);
+    const uint32_t shown = cell->effect->shownColour;
+    EXPECT_EQ(shown & ~static_cast<uint32_t>(colour), 0u) << std::hex << "colour " << colour << " shows " << shown;
+    exact += shown == static_cast<uint32_t>(colour);
+    ++cells;
+    AdvanceAt(5400);
+    EXPECT_EQ(cell->effect->shiftActive, 0);
+  }
+  EXPECT_GT(exact, cells * 6 / 10) << exact << " of " << cells << " ended on their own colour";
 }
 
 TEST(EffectAdvance, ReturnsTheTimeItTookOnTheProgramClock) {

@@ -284,10 +284,34 @@ TEST(GlyphRecord, FloatFieldsReadTheFirstWord) {
     const char* text;
     float expected;
   } cases[] = {
-      {"2.625", 2.625f}, {"  0.75 ", 0.75f}, {"\n1.5 7", 1.5f}, {"-3", -3.0f},
-      {"360", 360.0f},   {"1e1", 10.0f},     {"", 0.0f},        {"x1", 0.0f},
+      {"2.625", 2.625f}, {"  0.75 ", 0.75f}, {"\n1.5 7", 1.5f}, {"-3", -3.0f}, {"360", 360.0f},
+      {"1e1", 10.0f},    {"", 0.0f},         {"+.5", 0.5f},     {"7.", 7.0f},  {"1E-2", 0.01f},
   };
   for (const Case& c : cases) EXPECT_EQ(DecodeField("X1", c.text).X1, c.expected) << "\"" << c.text << "\"";
+}
+
+// strtof alone would take all of these; a glyph with an infinite or
+// not-a-number coordinate sends the drawing code where no path belongs.
+TEST(GlyphRecord, ValueThatIsNoFiniteDecimalNumberIsMalformed) {
+  const char* const words[] = {"inf", "-INF", "infinity", "nan", "NaN(12)", "0x1p3", "0X10", "x1",
+                               "1.5x", "1e",  "1e+",      "-",   ".",       "+-1",   "1e39", "-3.5e38",
+                               "1..2", "1,5"};
+  for (const char* field : {"X1", "Y4", "DrawWidth", "DrawAngle"}) {
+    for (const char* word : words) {
+      std::string doc = std::string("<X16FILE><X16W>5</X16W><CData><element><") + field + ">" + word + "</" +
+                        field + "></element></CData></X16FILE>";
+      X16FILE glyph = Sentinel();
+      EXPECT_EQ(DecodeExact(glyph, doc, 0), 1) << doc;
+      ExpectSentinel(glyph, doc);
+    }
+  }
+  for (const char* word : {"inf", "nan", "0x5p0"}) {
+    std::string doc = std::string("<X16FILE><X16W>") + word + "</X16W></X16FILE>";
+    X16FILE glyph = Sentinel();
+    EXPECT_EQ(DecodeExact(glyph, doc, 0), 1) << doc;
+  }
+  // Integer fields keep reading their leading digits.
+  EXPECT_EQ(DecodeField("Type", "inf").Type, 0);
 }
 
 TEST(GlyphRecord, FirstMatchingChildWinsAndOthersAreIgnored) {
@@ -309,6 +333,74 @@ TEST(GlyphRecord, FirstMatchingChildWinsAndOthersAreIgnored) {
   EXPECT_EQ(glyph.CData[1].Type, 0) << "missing fields stay zero";
   EXPECT_EQ(glyph.CData[1].Visible, 1);
   EXPECT_EQ(glyph.CData[1].Name, "");
+}
+
+// A record of a few hundred bytes used to nest tens of thousands of elements
+// and copy every piece of text into each of them: gigabytes, or an escaping
+// std::bad_alloc. Nesting beyond element fields is now refused outright.
+TEST(GlyphRecord, NestingDeeperThanAFieldIsRefused) {
+  std::string deep = "<X16FILE>";
+  for (int k = 0; k < 60000; ++k) deep += "<a>";
+  deep += std::string(100000, 'x');
+  for (int k = 0; k < 60000; ++k) deep += "</a>";
+  deep += "</X16FILE>";
+  std::vector<unsigned char> record = MakeRecord(deep);
+  ASSERT_LT(record.size(), 1000u) << "the input stays small";
+  X16FILE glyph = Sentinel();
+  EXPECT_EQ(DecodeExact(glyph, record, record.size()), 1);
+  ExpectSentinel(glyph, "60,000 nested elements");
+
+  struct Case {
+    const char* doc;
+    int result;
+  } cases[] = {
+      {"<X16FILE><CData><element><X1>2.5</X1></element></CData></X16FILE>", 0},
+      {"<X16FILE><CData><element><X1>2<b/>.5</X1></element></CData></X16FILE>", 1},
+      {"<X16FILE><CData><element><Other><b/></Other></element></CData></X16FILE>", 1},
+      {"<X16FILE><X16W>1<i>2</i></X16W><X16H>14</X16H></X16FILE>", 0},
+  };
+  for (const Case& c : cases) {
+    X16FILE decoded{};
+    EXPECT_EQ(DecodeExact(decoded, c.doc, 0), c.result) << c.doc;
+  }
+  X16FILE inner{};
+  ASSERT_EQ(DecodeExact(inner, cases[3].doc, 0), 0);
+  EXPECT_EQ(inner.X16W, 12) << "a value's text includes that of its children";
+}
+
+TEST(GlyphRecord, LongTextAndManyElementsDecodeWhole) {
+  std::string name(500000, 'n');
+  std::string doc = "<X16FILE><X16W>5</X16W><CData><element><Name>" + name + "</Name></element>";
+  for (int k = 0; k < 10000; ++k) doc += "<element><Type>3</Type></element>";
+  doc += "</CData></X16FILE>";
+  std::vector<unsigned char> record = MakeRecord(doc);
+  X16FILE glyph{};
+  ASSERT_EQ(DecodeExact(glyph, record, record.size()), 0);
+  ASSERT_EQ(glyph.CData.size(), 10001u);
+  EXPECT_EQ(glyph.CData[0].Name.size(), name.size());
+  EXPECT_EQ(glyph.CData[10000].Type, 3);
+
+  // Beyond a mebibyte a document is taken for damage, not allocated.
+  record = MakeRecord("<X16FILE>" + std::string(1 << 20, ' ') + "</X16FILE>");
+  EXPECT_EQ(DecodeExact(glyph, record, record.size()), 2);
+}
+
+// The format has no declaration; one would bring entities whose expansion
+// the document's own size does not bound.
+TEST(GlyphRecord, DocumentTypeDeclarationIsRefused) {
+  const char* const docs[] = {
+      "<!DOCTYPE X16FILE><X16FILE><X16W>5</X16W></X16FILE>",
+      "<!DOCTYPE X16FILE [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;\">]>"
+      "<X16FILE><CData><element><Name>&b;&b;</Name></element></CData></X16FILE>",
+  };
+  for (const char* doc : docs) {
+    X16FILE glyph = Sentinel();
+    EXPECT_EQ(DecodeExact(glyph, doc, 0), 1) << doc;
+    ExpectSentinel(glyph, doc);
+  }
+  X16FILE glyph{};
+  EXPECT_EQ(DecodeExact(glyph, "<X16FILE><CData><element><Name>&lt;&#65;</Name></element></CData></X16FILE>", 0), 0);
+  EXPECT_EQ(glyph.CData.at(0).Name, "<A") << "the predefined and numeric references still read";
 }
 
 TEST(GlyphRecord, PlainDocuments) {

@@ -239,6 +239,23 @@ TEST(GlyphRaster, DashedLineHasGaps) {
   DisposeImage(image);
 }
 
+// A record whose dashed circle has a radius of 7.7e24 units kept the
+// rasteriser busy for minutes at 8 pixels a unit. Geometry that far out is
+// left out; the rest of the glyph is drawn.
+TEST(GlyphRaster, DashedCircleOfAstronomicalRadiusIsLeftOut) {
+  for (float radius : {1e15f, 7.7e24f}) {
+    X16DATA circle = Element(3, 2.5f, 7, 2.5f + radius, 7 + radius);
+    circle.X2 = 0;
+    circle.Y2 = 360;
+    circle.DrawMethod = 2;
+    X16DATA stem = Element(0, 3.5f, 2.5f, 3.5f, 11.5f);
+    int image = RasteriseGlyph(Glyph(5, 14, {circle, stem}), 8, 8, OwnColours);
+    EXPECT_EQ(Alpha(image, 29, 50), 255) << "the stem, radius " << radius;
+    EXPECT_TRUE(AllTransparent(image, 0, 20)) << "radius " << radius;
+    DisposeImage(image);
+  }
+}
+
 TEST(GlyphRaster, BoxesAndArcs) {
   // A box given with its corners the wrong way round is the same box.
   X16DATA ordered = Element(2, 1, 2, 4, 6);

@@ -1,6 +1,7 @@
 // Known answers produced by random_reference.py, an independent model.
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -52,4 +53,15 @@ TEST(Random, LazyFirstSeedingGivesUsableDraws) {
     EXPECT_GE(v, 10u);
     EXPECT_LE(v, 20u);
   }
+}
+
+// Never seeded, both tables are zero and every step would give 0, which any
+// range check alone still accepts: the first draw must seed the generator.
+TEST(Random, FirstDrawSeedsTheGeneratorItself) {
+  ResetRandom();
+  std::set<uint32_t> seen;
+  for (int k = 0; k < 64; ++k) seen.insert(RandomBelowOrEqual(0xFFFFFFFFu));
+  EXPECT_GT(seen.size(), 60u) << "the raw steps of an unseeded generator";
+  SeedRandom(0);
+  EXPECT_EQ(RandomBelowOrEqual(0xFFFFFFFFu), 2341539169u) << "an explicit seed still counts";
 }

@@ -194,6 +194,74 @@ TEST(VectorDrawing, OpenArcLeavesTheCurrentPointAtItsEnd) {
   EXPECT_EQ(c.Alpha(14, 14), 0) << "outside the circle\n" << c.Rows();
 }
 
+// 0 → 450 used to draw the circle and then a chord from 0 to 90 degrees.
+// More than a turn inks the ellipse once; the current point moves on to the
+// end angle without a line.
+TEST(VectorDrawing, ArcPastAFullTurnDrawsNoChord) {
+  struct Case {
+    double start, end;
+    int chordX, chordY;  // pixel on the chord from the start to the end point
+    int endX, endY;      // pixel just inside the end point, towards the centre
+  } cases[] = {{0, 450, 12, 13, 10, 14}, {90, 900, 7, 13, 6, 10}, {800, 0, 13, 12, 14, 10}};
+  for (const Case& k : cases) {
+    Canvas c(20, 20);
+    PathEllipseArc(10, 10, 6, 6, k.start, k.end);
+    StrokeCurrentPath(1, 0);
+    SCOPED_TRACE(std::to_string(k.start) + " to " + std::to_string(k.end));
+    EXPECT_EQ(c.Alpha(k.chordX, k.chordY), 0) << "a chord inside the circle\n" << c.Rows();
+    EXPECT_GT(c.Alpha(16, 10), 100) << "the circle itself\n" << c.Rows();
+
+    // The current point did move to the end angle: a line from there to the
+    // centre starts at the circle.
+    PathEllipseArc(10, 10, 6, 6, k.start, k.end);
+    PathLineTo(10, 10);
+    StrokeCurrentPath(1, 0);
+    EXPECT_GT(c.Alpha(k.endX, k.endY), 100) << c.Rows();
+  }
+}
+
+// A dashed path far longer than the image used to keep Cairo's dasher busy
+// for minutes (a dashed circle of radius 7.7e24 units at 8 pixels a unit).
+// Where the dashes would outnumber the image's pixels the path is stroked
+// solid; an ordinary dashed path keeps its dashes; an element reaching
+// beyond what Cairo can address (millions of pixels out) is left out.
+TEST(VectorDrawing, DashesTooManyToSeeAreStrokedSolid) {
+  struct Case {
+    const char* what;
+    double from, to;  // x of a line along y = 2
+    const char* row;
+  } cases[] = {
+      {"within the image", 0, 24, "#....##....##....##....#"},
+      {"millions of dashes", -3e6, 3e6, "########################"},
+      {"ends beyond Cairo's coordinates: left out", -1e12, 1e12, "........................"},
+  };
+  for (const Case& k : cases) {
+    Canvas c(24, 4);
+    PathMoveTo(k.from, 2);
+    PathLineTo(k.to, 2);
+    DashCurrentPath(2, 6, 0);
+    EXPECT_EQ(c.Rows().substr(25, 24), k.row) << k.what << "\n" << c.Rows();
+  }
+  for (double radius : {1e15, 7.7e24}) {
+    Canvas c(40, 112);
+    ScaleAxes(8, 8);
+    PathEllipseArc(2.5, 7, radius, radius, 0, 360);
+    DashCurrentPath(1, 1.5, StrokeSquareCaps);
+    PathRect(1, 1, 1, 1);
+    FillCurrentPath();
+    EXPECT_EQ(c.Alpha(12, 12), 255) << "the output still works after radius " << radius;
+  }
+  // The count starts again with each path.
+  Canvas c(24, 4);
+  PathMoveTo(-3e6, 2);
+  PathLineTo(3e6, 2);
+  StrokeCurrentPath(0, 0);
+  PathMoveTo(0, 2);
+  PathLineTo(24, 2);
+  DashCurrentPath(2, 6, 0);
+  EXPECT_EQ(c.Rows().substr(25, 24), "#....##....##....##....#") << c.Rows();
+}
+
 TEST(VectorDrawing, ZeroRadiusArcIsADot) {
   Canvas c(10, 10);
   PathEllipseArc(5, 5, 0, 3, 0, 360);
