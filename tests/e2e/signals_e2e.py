@@ -45,6 +45,11 @@ def main():
         process.send_signal(signal.SIGHUP)
         ended(process, "SIGHUP in the menu", start)
 
+        process, window = started(display, program, ())
+        start = time.monotonic()
+        display.request_close(window)
+        ended(process, "close request in the menu", start)
+
         for number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
             process, window = started(display, program, TWO_PLAYERS)
             time.sleep(1)
