@@ -368,13 +368,9 @@ size_t HeapInUse() {
 
 // The heap at the start of a game, once everything made on first use (the
 // decoded glyphs, say) exists, against each later start at the same scale:
-// the sprites alone take several times more memory at a large scale. The
-// window system may hold a frame-sized buffer at one reading and not at
-// another, so two frames are allowed for besides a megabyte.
+// the sprites alone take several times more memory at a large scale.
 constexpr int64_t WarmGames = 20;
-size_t HeapSlack() {
-  return (size_t{1} << 20) + 2 * size_t(screenState.width) * size_t(screenState.height) * 4;
-}
+constexpr size_t HeapSlack = 1u << 20;
 std::map<int, size_t> heapAtScale;  // cell width: heap at the first warm game start
 size_t largestGrowth = 0;
 
@@ -384,7 +380,7 @@ void CheckGrowth() {
   auto [entry, first] = heapAtScale.try_emplace(screenState.cellWidth, heap);
   if (first || heap <= entry->second) return;
   largestGrowth = std::max(largestGrowth, heap - entry->second);
-  if (heap > entry->second + HeapSlack())
+  if (heap > entry->second + HeapSlack)
     Fail("the heap at %d-pixel cells grew from %zu to %zu bytes by game %lld", entry->first,
          entry->second, heap, static_cast<long long>(tally.gamesStarted));
 }
