@@ -1,6 +1,8 @@
 #include "runtime/platform.h"
 
 #include <SDL.h>
+#include <X11/Xlib.h>
+#include <X11/Xproto.h>
 
 #include <cstring>
 
@@ -8,6 +10,19 @@
 #include "runtime/service_links.h"
 
 static bool platformStarted = false;
+static bool handlingXErrors = false;
+static XErrorHandler sdlXErrorHandler = nullptr;  // SDL's own, which ends the program
+
+// SDL wakes its own wait for events by sending an event to one of its
+// windows over a second connection to the X server. When a close request
+// ends that wait and the window is destroyed before the server gets to the
+// wake-up, the server answers BadWindow, and SDL's handler would then end a
+// program that was closing cleanly with status 1. Only that error is let
+// pass; every other one still goes to SDL.
+static int IgnoreLateWakeUps(Display* display, XErrorEvent* error) {
+  if (error->error_code == BadWindow && error->request_code == X_SendEvent) return 0;
+  return sdlXErrorHandler ? sdlXErrorHandler(display, error) : 0;
+}
 
 // Drivers that put a window on a real display. Anything else (offscreen,
 // dummy, a bare framebuffer) would run the game where nobody can see it.
@@ -50,6 +65,10 @@ bool StartPlatform() {
     if (TryStart()) {
       platformStarted = true;
       WatchHangup();
+      if (std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0) {
+        sdlXErrorHandler = XSetErrorHandler(IgnoreLateWakeUps);
+        handlingXErrors = true;
+      }
       return true;
     }
   }
@@ -63,6 +82,10 @@ void StopPlatform() {
   ResetKeyboardService();
   if (platformStarted) {
     UnwatchHangup();
+    if (handlingXErrors) {
+      XSetErrorHandler(sdlXErrorHandler);  // SDL puts back what it found
+      handlingXErrors = false;
+    }
     SDL_Quit();
     platformStarted = false;
   }
