@@ -35,7 +35,6 @@ class ProgramLoop : public testing::Test {
  protected:
   void SetUp() override {
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    setenv("SDL_RENDER_DRIVER", "software", 1);
     keyboard = KeyboardSubstitute{};
     keyboard.focused = true;
     SubstituteKeyboard(&keyboard);

@@ -493,11 +493,7 @@ int main(int argc, char** argv) {
   const uint32_t seed = argc > 2 ? static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 10)) : 1;
   rng.seed(seed);
   setenv("SDL_VIDEODRIVER", "offscreen", 0);
-  setenv("SDL_RENDER_DRIVER", "software", 0);
   setenv("SDL_AUDIODRIVER", "dummy", 0);
-  // Frames go straight to the window surface, not through a hidden OpenGL
-  // window: much faster without a GPU.
-  setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);
 
   SetClockSource(SoakClock);
   std::memset(&keyboard, 0, sizeof keyboard);
