@@ -11,17 +11,31 @@
 
 static bool platformStarted = false;
 static bool handlingXErrors = false;
-static XErrorHandler sdlXErrorHandler = nullptr;  // SDL's own, which ends the program
+static XErrorHandler earlierXErrorHandler = nullptr;  // Xlib's default prints and exits 1
 
 // SDL wakes its own wait for events by sending an event to one of its
 // windows over a second connection to the X server. When a close request
 // ends that wait and the window is destroyed before the server gets to the
-// wake-up, the server answers BadWindow, and SDL's handler would then end a
-// program that was closing cleanly with status 1. Only that error is let
-// pass; every other one still goes to SDL.
+// wake-up, the server answers BadWindow, and the answer is read only when
+// SDL_Quit closes that connection. Only that error is let pass; every other
+// one goes on to the handler that was there before.
 static int IgnoreLateWakeUps(Display* display, XErrorEvent* error) {
   if (error->error_code == BadWindow && error->request_code == X_SendEvent) return 0;
-  return sdlXErrorHandler ? sdlXErrorHandler(display, error) : 0;
+  return earlierXErrorHandler ? earlierXErrorHandler(display, error) : 0;
+}
+
+// SDL keeps the handler it finds at SDL_Init under its own and puts it back
+// before SDL_Quit closes its connections, so the program's handler has to be
+// in place before the first SDL_Init and stay until after the last SDL_Quit.
+static void HandleXErrors(bool on) {
+  if (on == handlingXErrors) return;
+  if (on) {
+    earlierXErrorHandler = XSetErrorHandler(IgnoreLateWakeUps);
+  } else {
+    XSetErrorHandler(earlierXErrorHandler);
+    earlierXErrorHandler = nullptr;
+  }
+  handlingXErrors = on;
 }
 
 // Drivers that put a window on a real display. Anything else (offscreen,
@@ -60,18 +74,16 @@ bool StartPlatform() {
   // another one. A few short retries ride that out; a machine without any
   // display fails after about 0.2 s.
   constexpr int Attempts = 5;
+  HandleXErrors(true);
   for (int attempt = 0; attempt < Attempts; ++attempt) {
     if (attempt > 0) SDL_Delay(20 * attempt);
     if (TryStart()) {
       platformStarted = true;
       WatchHangup();
-      if (std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0) {
-        sdlXErrorHandler = XSetErrorHandler(IgnoreLateWakeUps);
-        handlingXErrors = true;
-      }
       return true;
     }
   }
+  HandleXErrors(false);
   return false;
 }
 
@@ -82,11 +94,8 @@ void StopPlatform() {
   ResetKeyboardService();
   if (platformStarted) {
     UnwatchHangup();
-    if (handlingXErrors) {
-      XSetErrorHandler(sdlXErrorHandler);  // SDL puts back what it found
-      handlingXErrors = false;
-    }
     SDL_Quit();
+    HandleXErrors(false);
     platformStarted = false;
   }
 }

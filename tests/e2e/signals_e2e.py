@@ -26,8 +26,8 @@ def ended(process, what, start):
     print(f"ok: {what}: ended with 0 after {took:.0f} ms")
 
 
-def started(display, program, keys):
-    process = display.launch(program)
+def started(display, program, keys, **extra_env):
+    process = display.launch(program, **extra_env)
     window = display.find_window(process)
     # The statistics in the title show the event loop is ticking.
     assert wait_until(lambda: "FPS:" in display.title(window)), "the title never showed statistics"
@@ -36,10 +36,34 @@ def started(display, program, keys):
     return process, window
 
 
+def late_wake_up(display, program, artifacts):
+    """SDL's wake-up message reaches the server only after the window is gone
+    (late_wakeup.so holds it back), so the server answers BadWindow while SDL
+    shuts down. Pointer motion while the game idles makes SDL send one."""
+    preload = os.path.join(os.path.dirname(program), "late_wakeup.so")
+    log = os.path.join(artifacts, "late-wakeup.log")
+    for attempt in range(5):
+        if os.path.exists(log):
+            os.remove(log)
+        process, window = started(display, program, (), LD_PRELOAD=preload, LATE_WAKEUP_LOG=log)
+        for x in range(10, 200, 20):
+            display.run("xdotool", "mousemove", "--window", window, str(x), str(x))
+            time.sleep(0.05)
+        start = time.monotonic()
+        display.request_close(window)
+        ended(process, "close request with SDL's wake-up arriving after the window", start)
+        if os.path.exists(log):
+            return
+    raise AssertionError("SDL sent no wake-up in five runs: the late wake-up was never tried")
+
+
 def main():
-    program = sys.argv[1]
+    program, artifacts = sys.argv[1], sys.argv[2]
+    os.makedirs(artifacts, exist_ok=True)
     display = Display(2560, 1600)
     try:
+        late_wake_up(display, program, artifacts)
+
         process, _ = started(display, program, ())
         start = time.monotonic()
         process.send_signal(signal.SIGHUP)

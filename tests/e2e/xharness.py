@@ -36,14 +36,14 @@ class Display:
     def run(self, *args, check=True):
         return subprocess.run(args, env=self.env, check=check, capture_output=True, text=True).stdout
 
-    def launch(self, program):
+    def launch(self, program, **extra_env):
         # Whoever started the tests may have left SIGINT or SIGHUP ignored; the
         # program keeps an ignored signal ignored, as a user would expect.
         def default_signals():
             for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
                 signal.signal(number, signal.SIG_DFL)
 
-        return subprocess.Popen([program], env=self.env, stdout=subprocess.PIPE,
+        return subprocess.Popen([program], env=dict(self.env, **extra_env), stdout=subprocess.PIPE,
                                 stderr=subprocess.PIPE, text=True, preexec_fn=default_signals)
 
     def find_window(self, process, timeout=20.0):
