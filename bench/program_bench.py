@@ -282,6 +282,21 @@ def cpu_ticks(pid):
     return int(fields[11]) + int(fields[12])
 
 
+def wake_ups(pid):
+    """Voluntary context switches of every thread of a process: each is a
+    sleep the process chose, so each later wake-up counts once."""
+    total = 0
+    for task in os.listdir(f"/proc/{pid}/task"):
+        try:
+            with open(f"/proc/{pid}/task/{task}/status") as f:
+                for line in f:
+                    if line.startswith("voluntary_ctxt_switches:"):
+                        total += int(line.split()[1])
+        except FileNotFoundError:
+            pass  # a thread that ended meanwhile
+    return total
+
+
 def machine_busy_ticks():
     with open("/proc/stat") as f:
         values = [int(v) for v in f.readline().split()[1:]]
@@ -366,9 +381,9 @@ class Run:
         time.sleep(SETTLE)
         game, server = self.process.pid, self.display.server.pid
         t0 = time.monotonic()
-        g0, s0, m0 = cpu_ticks(game), cpu_ticks(server), machine_busy_ticks()
+        g0, s0, m0, w0 = cpu_ticks(game), cpu_ticks(server), machine_busy_ticks(), wake_ups(game)
         titles = self.x.collect_titles(self.seconds)
-        g1, s1, m1 = cpu_ticks(game), cpu_ticks(server), machine_busy_ticks()
+        g1, s1, m1, w1 = cpu_ticks(game), cpu_ticks(server), machine_busy_ticks(), wake_ups(game)
         elapsed = time.monotonic() - t0
         self.check_alive(what)
         rss, hwm = memory_mb(game)
@@ -386,7 +401,7 @@ class Run:
             # difference is rough and can dip below zero.
             "other_cpu": max(0.0, percent((m1 - m0) - (g1 - g0) - (s1 - s0))),
             "fps": statistics.median(fps), "L": statistics.median(logic),
-            "V": statistics.median(video), "rss_mb": rss, "hwm_mb": hwm, "titles": titles,
+            "V": statistics.median(video), "wakeups": (w1 - w0) / elapsed, "rss_mb": rss, "hwm_mb": hwm, "titles": titles,
         }
 
     def timed_scale_change(self, key):
@@ -471,6 +486,7 @@ STATES = [("menu", "menu idle"), ("game", "2-P game"), ("left", "2-P game, Left 
 STATE_FIGURES = [("game_cpu", "game CPU (% of a core)"), ("x_cpu", "X server CPU (% of a core)"),
                  ("other_cpu", "rest of machine CPU (%)"), ("fps", "FPS (title)"),
                  ("L", "L (title, ms)"), ("V", "V (title, ms)"),
+                 ("wakeups", "wake-ups a second"),
                  ("rss_mb", "VmRSS (MB)"), ("hwm_mb", "VmHWM (MB)")]
 
 

@@ -5,7 +5,6 @@
 #include <signal.h>
 
 #include <algorithm>
-#include <deque>
 #include <map>
 #include <vector>
 
@@ -20,7 +19,6 @@ constexpr uint32_t MinimumTimerPeriod = 10;  // ms
 
 struct AppWindow {
   SDL_Window* window;
-  uint32_t flags;
   uint64_t openedAt;  // order of opening: the latest is the game window
 };
 
@@ -35,7 +33,10 @@ struct WindowTimer {
 static std::map<int, AppWindow> windows;
 static uint64_t openingCount = 0;
 static std::vector<WindowTimer> timers;
-static std::deque<int> ownEvents;  // events the service queued itself
+// A close request still queued for a window the program closed itself (a
+// scale change replaces the window): it stands for the user closing the game
+// and is handed out by the next WaitEvent.
+static bool closeCarriedOver = false;
 
 static AppWindow* FindWindow(int number) {
   auto it = windows.find(number);
@@ -92,7 +93,6 @@ int OpenAppWindow(int number, int x, int y, int width, int height, const std::st
 
   uint32_t sdlFlags = (flags & WindowHidden) ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN;
   if (!(flags & WindowTitleBar)) sdlFlags |= SDL_WINDOW_BORDERLESS;
-  if (flags & WindowResizable) sdlFlags |= SDL_WINDOW_RESIZABLE;
   if (flags & WindowCentred) x = y = SDL_WINDOWPOS_CENTERED;
 
   SDL_Window* window = SDL_CreateWindow(title.c_str(), x, y, width, height, sdlFlags);
@@ -103,7 +103,7 @@ int OpenAppWindow(int number, int x, int y, int width, int height, const std::st
     SDL_DestroyWindow(window);
     return 0;
   }
-  windows[number] = AppWindow{window, flags, ++openingCount};
+  windows[number] = AppWindow{window, ++openingCount};
   return number;
 }
 
@@ -134,10 +134,20 @@ uint64_t X11WindowId(int number) {
   return static_cast<uint64_t>(info.info.x11.window);
 }
 
+static bool CloseQueuedFor(SDL_Window* window) {
+  const uint32_t id = SDL_GetWindowID(window);
+  SDL_Event events[64];
+  const int count = SDL_PeepEvents(events, 64, SDL_PEEKEVENT, SDL_WINDOWEVENT, SDL_WINDOWEVENT);
+  for (int k = 0; k < count; ++k)
+    if (events[k].window.event == SDL_WINDOWEVENT_CLOSE && events[k].window.windowID == id) return true;
+  return false;
+}
+
 void CloseAppWindow(int number) {
   AppWindow* entry = FindWindow(number);
   if (!entry) return;
   SDL_Window* window = entry->window;
+  if (CloseQueuedFor(window)) closeCarriedOver = true;
   // A screen left open on the window would draw into a destroyed window.
   if (ScreenWindow() == window) CloseGlScreen();
   std::erase_if(timers, [window](const WindowTimer& t) { return t.window == window; });
@@ -150,7 +160,7 @@ void CloseAllAppWindows() {
   for (auto& [number, entry] : windows) numbers.push_back(number);
   for (int number : numbers) CloseAppWindow(number);
   timers.clear();
-  ownEvents.clear();
+  closeCarriedOver = false;
 }
 
 // ---- timers ---------------------------------------------------------------
@@ -190,14 +200,25 @@ static bool RunDueTimer(uint64_t now) {
   return true;
 }
 
-// Milliseconds until the next timer is due; -1 when no timer runs.
-static int64_t UntilNextTimer(uint64_t now) {
-  int64_t soonest = -1;
-  for (const WindowTimer& t : timers) {
-    int64_t wait = t.due <= now ? 0 : static_cast<int64_t>(t.due - now);
-    if (soonest < 0 || wait < soonest) soonest = wait;
-  }
+// The timer due soonest; null when no timer runs.
+static const WindowTimer* SoonestTimer() {
+  const WindowTimer* soonest = nullptr;
+  for (const WindowTimer& t : timers)
+    if (!soonest || t.due < soonest->due) soonest = &t;
   return soonest;
+}
+
+// How long a wait may last: the caller's wait (-1: forever), shortened for a
+// timer. A timer falls in with a caller's deadline that comes less than one
+// of its periods after it is due, as desktop window systems coalesce timers:
+// a timer and a deadline of their own would each wake the program, twice a
+// period, though both are there for the same work.
+static int64_t WaitWithTimers(int64_t wait, uint64_t now) {
+  const WindowTimer* timer = SoonestTimer();
+  if (!timer) return wait;
+  const int64_t timerWait = timer->due <= now ? 0 : static_cast<int64_t>(timer->due - now);
+  if (wait < 0 || wait > timerWait + static_cast<int64_t>(timer->period)) return timerWait;
+  return wait;
 }
 
 // ---- events ---------------------------------------------------------------
@@ -206,30 +227,27 @@ static int HandleEvent(const SDL_Event& event) {
   if (event.type == SDL_QUIT) {
     // Only a signal (SIGINT, SIGTERM) or the session ending gets here: the
     // program treats it as the user closing its window.
-    ownEvents.push_back(CloseWindowEvent);
-  } else if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE &&
-             NumberOfSdlId(event.window.windowID) != 0) {
+    return CloseWindowEvent;
+  }
+  if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE &&
+      NumberOfSdlId(event.window.windowID) != 0) {
     // The window stays open; the program decides what a close request means.
-    ownEvents.push_back(CloseWindowEvent);
     // Should SDL still add a quit event for the same request, it must not
     // count as a second one.
     SDL_FlushEvent(SDL_QUIT);
-  } else {
-    if (event.type == SDL_WINDOWEVENT && ScreenWindow() &&
-        event.window.windowID == SDL_GetWindowID(ScreenWindow())) {
-      // The window system dropped what the window showed (it was covered,
-      // minimised or moved): only parts of the frame would come back.
-      const uint8_t what = event.window.event;
-      if (what == SDL_WINDOWEVENT_EXPOSED || what == SDL_WINDOWEVENT_SHOWN ||
-          what == SDL_WINDOWEVENT_RESTORED || what == SDL_WINDOWEVENT_SIZE_CHANGED) {
-        ScreenLostContents();
-      }
-    }
-    return static_cast<int>(event.type);
+    return CloseWindowEvent;
   }
-  int code = ownEvents.front();
-  ownEvents.pop_front();
-  return code;
+  if (event.type == SDL_WINDOWEVENT && ScreenWindow() &&
+      event.window.windowID == SDL_GetWindowID(ScreenWindow())) {
+    // The window system dropped what the window showed (it was covered,
+    // minimised or moved): only parts of the frame would come back.
+    const uint8_t what = event.window.event;
+    if (what == SDL_WINDOWEVENT_EXPOSED || what == SDL_WINDOWEVENT_SHOWN ||
+        what == SDL_WINDOWEVENT_RESTORED || what == SDL_WINDOWEVENT_SIZE_CHANGED) {
+      ScreenLostContents();
+    }
+  }
+  return static_cast<int>(event.type);
 }
 
 // A hang-up (the terminal or session going away) ends the program as a close
@@ -262,24 +280,22 @@ void UnwatchHangup() {
 }
 
 bool CloseRequestPending() {
-  if (hangupPending) return true;
-  for (int code : ownEvents)
-    if (code == CloseWindowEvent) return true;
+  if (hangupPending || closeCarriedOver) return true;
   if (!SDL_WasInit(SDL_INIT_EVENTS)) return false;
   SDL_PumpEvents();
   if (SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_QUIT, SDL_QUIT) > 0) return true;
   SDL_Event events[32];
   const int count = SDL_PeepEvents(events, 32, SDL_PEEKEVENT, SDL_WINDOWEVENT, SDL_WINDOWEVENT);
   for (int k = 0; k < count; ++k)
-    if (events[k].window.event == SDL_WINDOWEVENT_CLOSE) return true;
+    if (events[k].window.event == SDL_WINDOWEVENT_CLOSE && NumberOfSdlId(events[k].window.windowID))
+      return true;
   return false;
 }
 
 int WaitEvent(int timeout) {
-  if (!ownEvents.empty()) {
-    int code = ownEvents.front();
-    ownEvents.pop_front();
-    return code;
+  if (closeCarriedOver) {
+    closeCarriedOver = false;
+    return CloseWindowEvent;
   }
   if (!SDL_WasInit(SDL_INIT_EVENTS)) return 0;
 
@@ -309,8 +325,7 @@ int WaitEvent(int timeout) {
       if (now >= end) return 0;
       wait = static_cast<int64_t>(end - now);
     }
-    const int64_t timerWait = UntilNextTimer(now);
-    if (timerWait >= 0 && (wait < 0 || timerWait < wait)) wait = timerWait;
+    wait = WaitWithTimers(wait, now);
 
     int got = 0;
     if (wait < 0) {

@@ -10,7 +10,6 @@ constexpr int AnyWindow = -1;            // OpenAppWindow: pick a free number
 constexpr uint32_t WindowCentred = 1;    // centred on the desktop, x and y ignored
 constexpr uint32_t WindowTitleBar = 2;   // title bar with system menu and close box
 constexpr uint32_t WindowHidden = 4;     // created hidden, shown by RevealWindow
-constexpr uint32_t WindowResizable = 8;  // the game never sets this
 
 // width × height is the client area, exactly. Returns the window number, 0 on
 // failure.

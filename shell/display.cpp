@@ -167,7 +167,7 @@ int32_t OpenDisplay(uint8_t screenMode, int16_t baseCell, float scaleX, float sc
   }
 
   RevealWindow(window);
-  SetTimer(GetNativeWindow(window), TimerId, 1, Tick);
+  SetTimer(GetNativeWindow(window), TimerId, static_cast<uint32_t>(TickPeriod), Tick);
   return window;
 }
 

@@ -67,7 +67,7 @@ bool EventLoopPass(int timeout) {
 // only to find the tick not yet due would cost more than the game itself
 // while it is idle; waking when it is due starts each tick on the same
 // millisecond, and any event still ends the wait at once.
-static int UntilTickDue() {
+int UntilTickDue() {
   const int64_t wait = tickState.nextTickTime - ReadClock();
   return static_cast<int>(std::clamp<int64_t>(wait, 0, TickPeriod));
 }

@@ -13,6 +13,10 @@ void StartProgram();
 // RunProgram then calls ExitProgram. Tests and the soak drive this directly.
 bool EventLoopPass(int timeout);
 
+// Milliseconds until the next tick is due: what RunProgram lets a pass wait.
+// 0 when the tick is due or late, never more than one tick period.
+int UntilTickDue();
+
 // Sets Quit, releases the services and ends the process with status 0.
 [[noreturn]] void ExitProgram();
 

@@ -194,6 +194,22 @@ TEST_F(XWindowTest, CloseRequestArrivesOnceAndTheWindowStays) {
   }
 }
 
+// A close request the window system delivered just before the program
+// replaced the window (a scale change in the same tick) still ends the game.
+TEST_F(XWindowTest, ACloseRequestOutlivesTheWindowItWasFor) {
+  Reveal();
+  PumpUntil([] { return WaitEvent(0) == 0; });
+  RequestClose();
+  for (int k = 0; k < 400 && !CloseRequestPending(); ++k) usleep(5000);
+  ASSERT_TRUE(CloseRequestPending()) << "the request never reached SDL's queue";
+  CloseAppWindow(window);
+  window = OpenAppWindow(AnyWindow, 0, 0, GameW, GameH, "Pellovar [1.0.1.8]", WindowCentred);
+  ASSERT_NE(window, 0);
+  EXPECT_TRUE(CloseRequestPending());
+  EXPECT_EQ(WaitEvent(0), CloseWindowEvent);
+  EXPECT_FALSE(CloseRequestPending()) << "the request counts once";
+}
+
 TEST_F(XWindowTest, WaitEventOnAQuietQueueReturnsZero) {
   Reveal();
   // Mapping the window sends a burst of events; wait for ten quiet polls in a row.

@@ -95,6 +95,13 @@ TEST_F(ProgramLoop, EachSignalEndsALateTwoPlayerGameWithinTwoTicks) {
   }
 }
 
+TEST_F(ProgramLoop, APendingHangupIsACloseRequest) {
+  EXPECT_FALSE(CloseRequestPending());
+  raise(SIGHUP);
+  EXPECT_TRUE(CloseRequestPending()) << "a scale change would render every label first";
+  EXPECT_EQ(WaitEvent(0), CloseWindowEvent);
+}
+
 TEST_F(ProgramLoop, AnIgnoredHangupStaysIgnored) {
   TearDown();
   struct sigaction ignore {};

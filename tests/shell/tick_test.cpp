@@ -10,6 +10,7 @@
 #include "play/effects.h"
 #include "render/screens.h"
 #include "runtime/clock.h"
+#include "shell/startup.h"
 #include "shell/state.h"
 #include "shell/tick.h"
 #include "tests/play/substitute_keyboard.h"
@@ -51,6 +52,23 @@ TEST_F(TickTest, SecondCallWithinThePeriodDoesNothing) {
   CallTickAt(116);
   EXPECT_EQ(gameState.now, 116);
   EXPECT_EQ(tickState.ticksCounted, counted + 1);
+}
+
+TEST_F(TickTest, TheLoopWaitsUntilTheTickIsDueAndNoLonger) {
+  struct {
+    int64_t now, due;
+    int wait;
+  } cases[] = {
+      {100, 116, 16}, {100, 105, 5}, {100, 101, 1}, {100, 100, 0},
+      {100, 90, 0},    // late: tick at once, never wait for the timer
+      {100, 500, 16},  // a due time far off never stalls the loop
+  };
+  for (auto c : cases) {
+    base = c.now;
+    readsThisTick = 0;
+    tickState.nextTickTime = c.due;
+    EXPECT_EQ(UntilTickDue(), c.wait) << "now " << c.now << ", due " << c.due;
+  }
 }
 
 TEST_F(TickTest, LongTickIsFollowedByOneTickNotACatchUp) {
