@@ -18,7 +18,10 @@ int64_t ReadClock() {
 
 void SetClockSource(ClockSource source) { substitute = source; }
 
+bool ClockSubstituted() { return substitute != nullptr; }
+
 uint32_t SystemTickCount() {
+  if (substitute) return static_cast<uint32_t>(substitute());
   auto since = std::chrono::steady_clock::now().time_since_epoch();
   return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
 }

@@ -27,8 +27,12 @@ static uint32_t Step() {
 }
 
 // Stands in for the thread identity mixed with the tick count: different
-// from run to run, which is all the first seeding needs.
-static uint32_t FirstSeed() { return static_cast<uint32_t>(getpid()) ^ SystemTickCount(); }
+// from run to run, which is all the first seeding needs. Under a substitute
+// clock the run is meant to be replayed, and the clock alone decides.
+static uint32_t FirstSeed() {
+  const uint32_t ticks = SystemTickCount();
+  return ClockSubstituted() ? ticks : static_cast<uint32_t>(getpid()) ^ ticks;
+}
 
 void SeedRandom(uint32_t x) {
   if (!rng.seeded) {

@@ -19,6 +19,7 @@ void PresentFrame();
 int NewSprite(int width, int height, bool alphaMode);  // 0 on failure
 void FailNextSprites(int count);  // for tests: the next count NewSprite calls fail as if memory ran out
 bool SpriteExists(int sprite);
+int CountSprites();  // for tests: how many sprites are alive
 void DeleteSprite(int sprite);
 
 // Drawing into a sprite's pixels. A plain sprite turns exact black into holes

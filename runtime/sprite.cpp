@@ -94,6 +94,8 @@ int NewSprite(int width, int height, bool alphaMode) {
 
 bool SpriteExists(int sprite) { return FindSprite(sprite) != nullptr; }
 
+int CountSprites() { return static_cast<int>(sprites.size()); }
+
 void DeleteSprite(int sprite) {
   Sprite* s = FindSprite(sprite);
   if (!s) return;
