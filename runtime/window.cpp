@@ -2,7 +2,10 @@
 
 #include <SDL.h>
 #include <SDL_syswm.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <map>
@@ -367,14 +370,21 @@ int GetDesktopWidth(int index) {
 
 // ---- desktop room and window decoration -----------------------------------
 
-bool GetDesktopUsableSize(int index, int& width, int& height) {
-  width = height = 0;
+bool GetDesktopUsableArea(int index, int& x, int& y, int& width, int& height) {
+  x = y = width = height = 0;
   if (index < 0 || index >= CountDesktops()) return false;
   SDL_Rect area;
   if (SDL_GetDisplayUsableBounds(index, &area) != 0 || area.w <= 0 || area.h <= 0) return false;
+  x = area.x;
+  y = area.y;
   width = area.w;
   height = area.h;
   return true;
+}
+
+bool GetDesktopUsableSize(int index, int& width, int& height) {
+  int x = 0, y = 0;
+  return GetDesktopUsableArea(index, x, y, width, height);
 }
 
 void GetWindowFrame(int number, int& top, int& left, int& bottom, int& right) {
@@ -383,6 +393,85 @@ void GetWindowFrame(int number, int& top, int& left, int& bottom, int& right) {
   if (!entry || SDL_GetWindowBordersSize(entry->window, &top, &left, &bottom, &right) != 0) {
     top = left = bottom = right = 0;
   }
+}
+
+// Whether the window manager announces the atom in _NET_SUPPORTED.
+static bool WindowManagerSupports(Display* display, Atom wanted) {
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  const Atom supported = XInternAtom(display, "_NET_SUPPORTED", False);
+  if (XGetWindowProperty(display, DefaultRootWindow(display), supported, 0, 4096, False, XA_ATOM,
+                         &type, &format, &count, &after, &data) != Success || !data) {
+    return false;
+  }
+  bool found = false;
+  if (type == XA_ATOM && format == 32) {
+    const Atom* atoms = reinterpret_cast<const Atom*>(data);
+    for (unsigned long k = 0; k < count && !found; ++k) found = atoms[k] == wanted;
+  }
+  XFree(data);
+  return found;
+}
+
+// _NET_FRAME_EXTENTS of a window: left, right, top, bottom. False while unset.
+static bool ReadFrameExtents(Display* display, Window window, long extents[4]) {
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  const Atom name = XInternAtom(display, "_NET_FRAME_EXTENTS", False);
+  if (XGetWindowProperty(display, window, name, 0, 4, False, XA_CARDINAL, &type, &format, &count,
+                         &after, &data) != Success || !data) {
+    return false;
+  }
+  const bool whole = type == XA_CARDINAL && format == 32 && count == 4;
+  if (whole)
+    for (int k = 0; k < 4; ++k) extents[k] = reinterpret_cast<const long*>(data)[k];
+  XFree(data);
+  return whole;
+}
+
+bool MeasureNewWindowFrame(int& top, int& left, int& bottom, int& right) {
+  top = left = bottom = right = 0;
+  if (!SDL_WasInit(SDL_INIT_VIDEO) || std::string(SDL_GetCurrentVideoDriver()) != "x11") return false;
+  SDL_Window* probe = SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 64, 64,
+                                       SDL_WINDOW_HIDDEN);
+  if (!probe) return false;
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  long extents[4] = {0, 0, 0, 0};
+  bool known = false;
+  if (SDL_GetWindowWMInfo(probe, &info) && info.subsystem == SDL_SYSWM_X11) {
+    Display* display = info.info.x11.display;
+    const Window window = info.info.x11.window;
+    const Atom request = XInternAtom(display, "_NET_REQUEST_FRAME_EXTENTS", False);
+    // A window manager that announces the request answers it at once by
+    // setting the property; one that does not is not asked at all, so a
+    // desktop without one costs nothing here.
+    if (WindowManagerSupports(display, request)) {
+      XEvent event{};
+      event.xclient.type = ClientMessage;
+      event.xclient.window = window;
+      event.xclient.message_type = request;
+      event.xclient.format = 32;
+      XSendEvent(display, DefaultRootWindow(display), False,
+                 SubstructureNotifyMask | SubstructureRedirectMask, &event);
+      XFlush(display);
+      for (int wait = 0; wait < 100 && !known; ++wait) {  // up to 0.2 s
+        known = ReadFrameExtents(display, window, extents);
+        if (!known) usleep(2000);
+      }
+    }
+  }
+  SDL_DestroyWindow(probe);
+  if (!known) return false;
+  left = static_cast<int>(extents[0]);
+  right = static_cast<int>(extents[1]);
+  top = static_cast<int>(extents[2]);
+  bottom = static_cast<int>(extents[3]);
+  return true;
 }
 
 bool SetWindowIcon(int number, int image) {

@@ -48,10 +48,17 @@ int GetDesktopWidth(int index);     // 0 for an index outside 0 to count − 1
 // The part of desktop `index` that windows may take: its size less panels and
 // docks the window system keeps for itself. False (and 0 × 0) when unknown.
 bool GetDesktopUsableSize(int index, int& width, int& height);
+// The same area with its top-left corner in desktop coordinates.
+bool GetDesktopUsableArea(int index, int& x, int& y, int& width, int& height);
 
 // The thickness of the frame the window system draws around a window's
 // client area; all 0 for a window without one or when it is not known.
 void GetWindowFrame(int number, int& top, int& left, int& bottom, int& right);
+// The frame the window system will draw around a new window with a title
+// bar, asked of it before any such window is shown (a hidden one is made and
+// destroyed for it). False, and all 0, where nothing draws frames or the
+// window system does not say.
+bool MeasureNewWindowFrame(int& top, int& left, int& bottom, int& right);
 
 // Shows the image (see runtime/image.h) as the window's icon in the window
 // list and task switcher. False for a window not open or an invalid image.

@@ -1,5 +1,6 @@
 #include "shell/display.h"
 
+#include <algorithm>
 #include <string>
 
 #include "game/cell.h"
@@ -60,17 +61,34 @@ float LowerScaleToFit(int16_t baseCell, float scale, int32_t roomWidth, int32_t 
   return scale;
 }
 
+// The frame the window system draws around the game window, once known: from
+// the window open now, or, before the first one opens, asked of the window
+// system. It outlives the windows, so a new one is placed by the old one's.
+struct WindowFrame {
+  int top, left, bottom, right;
+};
+static WindowFrame windowFrame;
+
+static void LearnWindowFrame() {
+  WindowFrame frame{};
+  if (screenState.window) {
+    GetWindowFrame(screenState.window, frame.top, frame.left, frame.bottom, frame.right);
+  } else {
+    MeasureNewWindowFrame(frame.top, frame.left, frame.bottom, frame.right);
+  }
+  // A window just mapped may not have been told its frame yet.
+  if (frame.top || frame.left || frame.bottom || frame.right) windowFrame = frame;
+}
+
 // The room the game window may take on the desktop it opens on: the usable
-// area less the frame the window system draws around the window open now (a
-// window whose title bar is off the screen cannot be moved back). False when
-// the desktop cannot say.
+// area less the window's frame (a window whose title bar is off the screen
+// cannot be moved back). False when the desktop cannot say.
 static bool WindowRoom(int32_t& width, int32_t& height) {
   int usableWidth = 0, usableHeight = 0;
   if (!GetDesktopUsableSize(0, usableWidth, usableHeight)) return false;
-  int top = 0, left = 0, bottom = 0, right = 0;
-  if (screenState.window) GetWindowFrame(screenState.window, top, left, bottom, right);
-  width = usableWidth - left - right;
-  height = usableHeight - top - bottom;
+  LearnWindowFrame();
+  width = usableWidth - windowFrame.left - windowFrame.right;
+  height = usableHeight - windowFrame.top - windowFrame.bottom;
   return true;
 }
 
@@ -82,9 +100,27 @@ bool ScaleFitsDesktop(float scaleX, float scaleY) {
 }
 
 float FitStartScale(float scale) {
+  windowFrame = WindowFrame{};
   int32_t width = 0, height = 0;
   if (!WindowRoom(width, height)) return scale;
   return LowerScaleToFit(BaseCell, scale, width, height);
+}
+
+// Opens the game window with its frame centred in the usable area. Window
+// managers place the frame where a window asks to be, so a window centred
+// by its client size alone would reach past the bottom by its title bar.
+static int OpenGameWindow(int32_t width, int32_t height) {
+  int x = 0, y = 0, roomWidth = 0, roomHeight = 0;
+  uint32_t flags = WindowTitleBar | WindowHidden;
+  if (GetDesktopUsableArea(0, x, y, roomWidth, roomHeight)) {
+    const int frameWidth = width + windowFrame.left + windowFrame.right;
+    const int frameHeight = height + windowFrame.top + windowFrame.bottom;
+    x += std::max(0, (roomWidth - frameWidth) / 2);
+    y += std::max(0, (roomHeight - frameHeight) / 2);
+  } else {
+    flags |= WindowCentred;
+  }
+  return OpenAppWindow(AnyWindow, x, y, width, height, WindowTitle, flags);
 }
 
 // The layer is made only at start-up; when it is made again, the cells of the
@@ -130,8 +166,7 @@ int32_t OpenDisplay(uint8_t screenMode, int16_t baseCell, float scaleX, float sc
   screenState.width = screenState.columns * screenState.cellWidth;
   screenState.height = screenState.rows * screenState.cellHeight;
 
-  const int window = OpenAppWindow(AnyWindow, 0, 0, screenState.width, screenState.height,
-                                   WindowTitle, WindowCentred | WindowTitleBar | WindowHidden);
+  const int window = OpenGameWindow(screenState.width, screenState.height);
   if (!window) {
     ZeroScreenState();
     return 0;

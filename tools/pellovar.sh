@@ -11,7 +11,7 @@ PACKAGES=(
   g++ cmake ninja-build pkg-config
   libsdl2-dev libcairo2-dev libpixman-1-dev zlib1g-dev libexpat1-dev libx11-dev
   libgtest-dev libbenchmark-dev
-  xvfb xauth xdotool x11-utils x11-apps imagemagick python3
+  xvfb xauth xdotool x11-utils x11-apps imagemagick python3 openbox
   dpkg-dev file desktop-file-utils appstream
   clang libclang-rt-14-dev
 )
