@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "menu/menu.h"
 #include "play/keys.h"
@@ -12,9 +13,41 @@
 #include "shell/display.h"
 #include "shell/state.h"
 #include "shell/tick.h"
+#include "shell/version.h"
 
 static constexpr const char* FailureCaption = "Zuz avido dovi";
 static constexpr const char* FailureText = "Failed to init base video stuff";
+
+// The keys as README.md, the man page and the AppStream description list them.
+static constexpr const char* Usage =
+    "Usage: pellovar [--help | --version]\n"
+    "A falling-block puzzle game for one or two players at one keyboard.\n"
+    "It takes no other options and ignores any other arguments.\n"
+    "\n"
+    "Keys                             Player 1      Player 2\n"
+    "  Move left                      Left arrow    Keypad 4\n"
+    "  Move right                     Right arrow   Keypad 6\n"
+    "  Move down (hold to drop)       Down arrow    Keypad 5\n"
+    "  Turn a quarter clockwise       Up arrow      Keypad 8\n"
+    "  Pause and open the menu        Escape\n"
+    "\n"
+    "In the menus: Up and Down choose, Enter or Space activates, Left and Right\n"
+    "change the scale, Escape or Backspace go back.\n";
+
+int AnswerArguments(int argc, const char* const argv[]) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::printf("%s %s\n", ProductName, ProductVersion);
+    } else if (std::strcmp(argv[i], "--help") == 0) {
+      std::fputs(Usage, stdout);
+    } else {
+      continue;
+    }
+    // A full disk or a closed pipe must not pass for an answer.
+    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+  }
+  return KeepRunning;
+}
 
 static void Shutdown() {
   // StopPlatform closes the screen before it destroys the windows, and
@@ -72,7 +105,9 @@ static int UntilTickDue() {
   return static_cast<int>(std::clamp<int64_t>(wait, 0, TickPeriod));
 }
 
-int RunProgram() {
+int RunProgram(int argc, const char* const argv[]) {
+  const int answered = AnswerArguments(argc, argv);
+  if (answered != KeepRunning) return answered;
   StartProgram();
   while (EventLoopPass(UntilTickDue())) {
   }
