@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "menu/menu.h"
 #include "play/keys.h"
@@ -61,10 +62,23 @@ void ExitProgram() {
   std::exit(0);
 }
 
+// "DISPLAY=:0" or "DISPLAY unset", for the line that says what is missing.
+static std::string DescribeVariable(const char* name) {
+  const char* value = std::getenv(name);
+  return value && value[0] != '\0' ? std::string(name) + "=" + value : std::string(name) + " unset";
+}
+
 void ExitAfterVideoFailure() {
   // Also on standard error: with no display at all the box cannot be shown.
   std::fprintf(stderr, "%s: %s\n", FailureCaption, FailureText);
-  ShowAlert(FailureCaption, FailureText);
+  if (CountDesktops() > 0) {
+    ShowAlert(FailureCaption, FailureText);
+  } else {
+    // No display was reached, so no box either: SDL would hand it to zenity
+    // or kdialog, which only add warnings of their own. Say what is missing.
+    std::fprintf(stderr, "pellovar: no X11 or Wayland display could be reached (%s, %s)\n",
+                 DescribeVariable("DISPLAY").c_str(), DescribeVariable("WAYLAND_DISPLAY").c_str());
+  }
   Shutdown();
   std::exit(1);
 }
