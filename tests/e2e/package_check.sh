@@ -24,6 +24,8 @@ fi
 
 echo "== building the package"
 rm -f "$build"/pellovar_*.deb
+# cpack only installs: the icons and the manual page must be built already.
+cmake --build "$build" >/dev/null
 (cd "$build" && cpack -G DEB >/dev/null)
 debs=("$build"/pellovar_*.deb)
 [ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || { echo "package_check: no single package built" >&2; exit 1; }
