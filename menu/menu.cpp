@@ -11,6 +11,7 @@
 #include "shell/display.h"
 #include "shell/startup.h"
 #include "shell/state.h"
+#include "shell/version.h"
 
 MenuState menuState;
 
@@ -43,7 +44,7 @@ static void AddItem(const char* key, const std::string& caption, float sizeX, fl
 }
 
 void BuildMenus() {
-  AddItem("v", "Pellovar [1.0.1.8]", 1.5f, 1.5f, 88, nullptr);
+  AddItem("v", ProductTitle, 1.5f, 1.5f, 88, nullptr);
   if (TextLabel* title = MapFind(menuState.items, "v")->label) {
     title->align = AlignLeft | AlignTop;
     title->x = 4;

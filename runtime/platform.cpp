@@ -44,8 +44,25 @@ static bool ShowsRealWindows(const char* driver) {
   return driver && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0);
 }
 
+// libwayland looks for a Wayland display named relatively (WAYLAND_DISPLAY, or
+// wayland-0 when that is unset) in XDG_RUNTIME_DIR. Without that folder the
+// connection cannot succeed, and libwayland says so on standard error each
+// time SDL probes for Wayland: five times over the start-up retries on a
+// machine with no display at all.
+static bool WaylandReachable() {
+  if (const char* socket = SDL_getenv("WAYLAND_SOCKET"); socket && socket[0] != '\0') return true;
+  const char* name = SDL_getenv("WAYLAND_DISPLAY");
+  if (name && name[0] == '/') return true;
+  const char* runtimeDir = SDL_getenv("XDG_RUNTIME_DIR");
+  return runtimeDir && runtimeDir[0] == '/';
+}
+
 // One attempt at starting SDL on an acceptable driver; false leaves SDL down.
 static bool TryStart() {
+  // Only the drivers that can put a window on a display are tried, in SDL's
+  // own order, and Wayland only where it might answer. A driver the user
+  // names in SDL_VIDEODRIVER takes precedence over this hint.
+  SDL_SetHint(SDL_HINT_VIDEODRIVER, WaylandReachable() ? "x11,wayland" : "x11");
   // A close request must reach the game once, as a window event; SDL would
   // otherwise add a quit event of its own when the last window is closed.
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");

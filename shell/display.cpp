@@ -15,12 +15,13 @@
 #include "shell/icon.h"
 #include "shell/state.h"
 #include "shell/tick.h"
+#include "shell/version.h"
 
 ScreenState screenState;
 
 void ZeroScreenState() { screenState = ScreenState{}; }
 
-static const char* const WindowTitle = "Pellovar [1.0.1.8]";
+static const char* const WindowTitle = ProductTitle;
 constexpr int32_t GridColumns = 38;
 constexpr int32_t GridRows = 39;
 

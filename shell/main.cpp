@@ -1,3 +1,3 @@
 #include "shell/startup.h"
 
-int main() { return RunProgram(); }
+int main(int argc, char** argv) { return RunProgram(argc, argv); }

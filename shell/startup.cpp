@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include "menu/menu.h"
 #include "play/keys.h"
@@ -12,9 +14,41 @@
 #include "shell/display.h"
 #include "shell/state.h"
 #include "shell/tick.h"
+#include "shell/version.h"
 
 static constexpr const char* FailureCaption = "Zuz avido dovi";
 static constexpr const char* FailureText = "Failed to init base video stuff";
+
+// The keys as README.md, the man page and the AppStream description list them.
+static constexpr const char* Usage =
+    "Usage: pellovar [--help | --version]\n"
+    "A falling-block puzzle game for one or two players at one keyboard.\n"
+    "It takes no other options and ignores any other arguments.\n"
+    "\n"
+    "Keys                             Player 1      Player 2\n"
+    "  Move left                      Left arrow    Keypad 4\n"
+    "  Move right                     Right arrow   Keypad 6\n"
+    "  Move down (hold to drop)       Down arrow    Keypad 5\n"
+    "  Turn a quarter clockwise       Up arrow      Keypad 8\n"
+    "  Pause and open the menu        Escape\n"
+    "\n"
+    "In the menus: Up and Down choose, Enter or Space activates, Left and Right\n"
+    "change the scale, Escape or Backspace go back.\n";
+
+int AnswerArguments(int argc, const char* const argv[]) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::printf("%s %s\n", ProductName, ProductVersion);
+    } else if (std::strcmp(argv[i], "--help") == 0) {
+      std::fputs(Usage, stdout);
+    } else {
+      continue;
+    }
+    // A full disk or a closed pipe must not pass for an answer.
+    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+  }
+  return KeepRunning;
+}
 
 static void Shutdown() {
   // StopPlatform closes the screen before it destroys the windows, and
@@ -28,10 +62,23 @@ void ExitProgram() {
   std::exit(0);
 }
 
+// "DISPLAY=:0" or "DISPLAY unset", for the line that says what is missing.
+static std::string DescribeVariable(const char* name) {
+  const char* value = std::getenv(name);
+  return value && value[0] != '\0' ? std::string(name) + "=" + value : std::string(name) + " unset";
+}
+
 void ExitAfterVideoFailure() {
   // Also on standard error: with no display at all the box cannot be shown.
   std::fprintf(stderr, "%s: %s\n", FailureCaption, FailureText);
-  ShowAlert(FailureCaption, FailureText);
+  if (CountDesktops() > 0) {
+    ShowAlert(FailureCaption, FailureText);
+  } else {
+    // No display was reached, so no box either: SDL would hand it to zenity
+    // or kdialog, which only add warnings of their own. Say what is missing.
+    std::fprintf(stderr, "pellovar: no X11 or Wayland display could be reached (%s, %s)\n",
+                 DescribeVariable("DISPLAY").c_str(), DescribeVariable("WAYLAND_DISPLAY").c_str());
+  }
   Shutdown();
   std::exit(1);
 }
@@ -72,7 +119,9 @@ int UntilTickDue() {
   return static_cast<int>(std::clamp<int64_t>(wait, 0, TickPeriod));
 }
 
-int RunProgram() {
+int RunProgram(int argc, const char* const argv[]) {
+  const int answered = AnswerArguments(argc, argv);
+  if (answered != KeepRunning) return answered;
   StartProgram();
   while (EventLoopPass(UntilTickDue())) {
   }

@@ -1,8 +1,18 @@
 // Start-up, the event loop and shutdown.
 #pragma once
 
-// The whole program: start-up, then the event loop until the process ends.
-int RunProgram();
+// The whole program: --help or --version answered, or else start-up, then
+// the event loop until the process ends.
+int RunProgram(int argc, const char* const argv[]);
+
+// What AnswerArguments returns when the game is to start.
+constexpr int KeepRunning = -1;
+
+// Answers --help and --version on standard output before anything is started,
+// so neither needs a display, and returns the exit status (0, or 1 when the
+// answer could not be written). The game takes no other arguments and ignores
+// whatever else it is given: KeepRunning then.
+int AnswerArguments(int argc, const char* const argv[]);
 
 // Start-up up to the event loop, which leaves the main menu shown. Ends the
 // process after the failure message when the video cannot be brought up.

@@ -12,6 +12,7 @@
 #include "runtime/window.h"
 #include "shell/display.h"
 #include "shell/state.h"
+#include "shell/version.h"
 
 TickState tickState;
 
@@ -61,7 +62,7 @@ void Tick(void*, uint32_t, uintptr_t, uint32_t) {
   tickState.ticksCounted += 1;
 
   if (ReadClock() >= tickState.nextTitleTime) {
-    SetTitleText(screenState.window, "Pellovar [1.0.1.8]" + StatisticsText());
+    SetTitleText(screenState.window, ProductTitle + StatisticsText());
     tickState.logicMs = 0;
     tickState.videoMs = 0;
     tickState.nextTitleTime = ReadClock() + TitleInterval;

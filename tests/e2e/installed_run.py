@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
 """Starts a command (the installed game) in Xvfb, waits for its main menu,
-asks its window to close as a window manager would, and checks it ends with
-status 0.
-    installed_run.py COMMAND ARTIFACTS_DIR"""
+checks the window's class is the one the menu entry names (StartupWMClass, by
+which the desktop ties the window to its entry), asks the window to close as
+a window manager would, and checks the game ends with status 0.
+    installed_run.py COMMAND ARTIFACTS_DIR WM_CLASS"""
 
 import os
+import re
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -13,7 +15,7 @@ from xharness import Display, wait_exit  # noqa: E402
 
 
 def main():
-    command, artifacts = sys.argv[1], sys.argv[2]
+    command, artifacts, wm_class = sys.argv[1], sys.argv[2], sys.argv[3]
     os.makedirs(artifacts, exist_ok=True)
     display = Display(1600, 900)
     try:
@@ -22,6 +24,8 @@ def main():
         assert display.window_size(window) == (684, 702), display.window_size(window)
         menu = display.screenshot(window, os.path.join(artifacts, "installed-menu.png"))
         expect_menu(menu, 18, "installed game's main menu")
+        classes = re.findall(r'"([^"]*)"', display.run("xprop", "-id", window, "WM_CLASS"))
+        assert classes[-1:] == [wm_class], f"WM_CLASS {classes}, the menu entry names {wm_class!r}"
         display.request_close(window)
         status = wait_exit(process, 10)
         assert status == 0, f"close request: exit status {status}"

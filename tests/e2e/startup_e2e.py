@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """The real program at start-up: window size from the desktop width, the
-statistics title, the first frame, a close request, and no display at all."""
+statistics title, the first frame, a close request, no display at all, and
+--version and --help."""
 
 import os
 import re
@@ -40,12 +41,29 @@ def check_desktop(program, artifacts, width, expected_size, cell):
 
 
 def check_no_display(program):
+    # Without XDG_RUNTIME_DIR as well: SDL's Wayland probe then made libwayland
+    # complain once per start-up attempt.
     env = {k: v for k, v in os.environ.items()
-           if k not in ("DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER")}
+           if k not in ("DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER", "XDG_RUNTIME_DIR")}
     result = subprocess.run([program], env=env, capture_output=True, text=True, timeout=30)
     assert result.returncode == 1, f"no display: exit status {result.returncode}, expected 1"
-    assert "Failed to init base video stuff" in result.stderr, f"stderr was {result.stderr!r}"
-    print("ok: without a display the failure is reported and the status is 1")
+    expected = ["Zuz avido dovi: Failed to init base video stuff",
+                "pellovar: no X11 or Wayland display could be reached "
+                "(DISPLAY unset, WAYLAND_DISPLAY unset)"]
+    assert result.stderr.splitlines() == expected, f"stderr was {result.stderr!r}"
+    assert result.stdout == "", f"stdout was {result.stdout!r}"
+    print("ok: without a display the failure and what is missing are reported, status 1")
+
+    # --version and --help answer without any display, whatever else is given.
+    run = lambda *args: subprocess.run([program, *args], env=env, capture_output=True,
+                                       text=True, timeout=30)
+    version = run("--version")
+    assert (version.returncode, version.stdout, version.stderr) == (0, "Pellovar 1.0.1.8\n", ""), \
+        f"--version: {version}"
+    usage = run("stray", "--help")
+    assert (usage.returncode, usage.stderr) == (0, "") and \
+        usage.stdout.startswith("Usage: pellovar") and "Keypad 8" in usage.stdout, f"--help: {usage}"
+    print("ok: --version and --help answer without a display")
 
 
 def main():
