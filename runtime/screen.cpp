@@ -494,3 +494,19 @@ bool LastFramePixels(std::vector<uint32_t>& pixels, int& width, int& height) {
   height = screenHeight;
   return true;
 }
+
+bool WindowPixels(std::vector<uint32_t>& pixels, int& width, int& height) {
+  SDL_Surface* surface = frameImage ? SDL_GetWindowSurface(screenWindow) : nullptr;
+  if (!surface) return false;
+  pixels.resize(frameBits.size());
+  if (SDL_ConvertPixels(screenWidth, screenHeight, surface->format->format, surface->pixels,
+                        surface->pitch, SDL_PIXELFORMAT_ARGB8888, pixels.data(),
+                        screenWidth * 4) != 0) {
+    return false;
+  }
+  // As in LastFramePixels: what the window shows is opaque.
+  for (uint32_t& p : pixels) p |= 0xFF000000u;
+  width = screenWidth;
+  height = screenHeight;
+  return true;
+}

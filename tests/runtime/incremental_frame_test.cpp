@@ -118,6 +118,28 @@ class IncrementalFrames : public testing::Test {
     return pixels;
   }
 
+  // What reached the window: the frame is only half the way to the player.
+  std::vector<uint32_t> Sent() {
+    std::vector<uint32_t> pixels;
+    int w = 0, h = 0;
+    EXPECT_TRUE(WindowPixels(pixels, w, h));
+    EXPECT_EQ(w, width);
+    EXPECT_EQ(h, height);
+    return pixels;
+  }
+
+  void ExpectSame(const std::vector<uint32_t>& got, const std::vector<uint32_t>& want, int frame,
+                  const char* gotName, const char* wantName) {
+    for (size_t i = 0; i < want.size(); ++i) {
+      if (got.at(i) != want[i]) {
+        ADD_FAILURE() << "frame " << frame << ", pixel (" << i % width << ", " << i / width
+                      << "): " << gotName << " " << std::hex << got[i] << ", " << wantName << " "
+                      << want[i];
+        return;
+      }
+    }
+  }
+
   std::mt19937 random{20261208};
   int window = 0;
   int width = 0, height = 0;
@@ -159,17 +181,14 @@ TEST_F(IncrementalFrames, EqualTheSameDrawsComposedFromScratch) {
 
     Emit(clear, draws);
     const std::vector<uint32_t> kept = Shown();
+    ExpectSame(Sent(), kept, frame, "the window has", "the frame kept");
     RepaintWholeFrames(true);
     Emit(clear, draws);
     RepaintWholeFrames(false);
     const std::vector<uint32_t> fresh = Shown();
-    for (size_t i = 0; i < fresh.size(); ++i) {
-      if (kept[i] != fresh[i]) {
-        FAIL() << "frame " << frame << ", pixel (" << i % width << ", " << i / width
-               << "): kept " << std::hex << kept[i] << ", composed afresh " << fresh[i];
-      }
-    }
-    if (HasFatalFailure()) return;
+    ExpectSame(kept, fresh, frame, "kept", "composed afresh");
+    ExpectSame(Sent(), fresh, frame, "the window has", "the frame composed afresh");
+    if (HasFailure()) return;
   }
 }
 
