@@ -177,6 +177,16 @@ TEST_F(IncrementalFrames, EqualTheSameDrawsComposedFromScratch) {
     } else if (change == 57) {
       const auto& size = sizes[random() % 4];
       Open(size[0], size[1]);
+    } else if (change < 75 && !draws.empty()) {
+      // One field of one draw, in place: each must change the tiles on its own.
+      DrawSpec& d = draws[random() % draws.size()];
+      const int field = static_cast<int>(random() % 6);
+      if (field == 0) d.x += 1;
+      if (field == 1) d.y -= 1;
+      if (field == 2) d.angle += 45;
+      if (field == 3) d.width = d.width == -1 ? 1 + static_cast<int>(random() % 40) : d.width + 1;
+      if (field == 4) d.alpha = static_cast<uint8_t>(d.alpha + 1 + random() % 254);
+      if (field == 5) d.tint = random() % 3 ? random() & 0xFFFFFF : 0xFFFFFFFFu;
     }
 
     Emit(clear, draws);
