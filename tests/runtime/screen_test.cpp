@@ -106,6 +106,7 @@ TEST_F(ScreenTest, PlainSpriteHasHolesWhereTheImageIsBlack) {
 
   ClearFrame(Green);
   DrawSpriteBlended(sprite, 10, 10, 255);
+  DrawSpriteBlended(sprite, ScreenW - 4, ScreenH - 4, 255);  // flush with the far edges
   Present();
   struct {
     int x, y;
@@ -114,6 +115,7 @@ TEST_F(ScreenTest, PlainSpriteHasHolesWhereTheImageIsBlack) {
   } cases[] = {
       {10, 10, FrameColour(Red), "red corner"},
       {13, 13, FrameColour(Red), "far red corner"},
+      {ScreenW - 1, ScreenH - 1, FrameColour(Red), "far red corner on the frame's edges"},
       {11, 11, FrameColour(Green), "black pixel shows the background"},
       {12, 11, FrameColour(Green), "transparent pixel shows the background"},
       {11, 12, FrameColour(Blue), "half-covered pixel made opaque"},
@@ -131,8 +133,11 @@ TEST_F(ScreenTest, AlphaSpriteKeepsImageAlphaTimesDrawAlpha) {
     uint32_t imageAlpha;
     uint8_t spriteAlpha;  // ImageToSprite's alpha
     uint8_t drawAlpha;    // DrawSpriteBlended's alpha
+    int angle = 0;
+    int scale = 1;        // turned and resized draws take another way through the compositor
   } cases[] = {{255, 255, 255}, {128, 255, 255}, {255, 255, 128},
-               {128, 255, 100}, {255, 128, 255}, {64, 255, 200}};
+               {128, 255, 100}, {255, 128, 255}, {64, 255, 200},
+               {255, 255, 128, 45}, {255, 255, 128, 0, 2}};
   for (const Case& c : cases) {
     int image = ImageOf(3, 3, 0, false);
     for (int y = 0; y < 3; ++y)
@@ -140,6 +145,8 @@ TEST_F(ScreenTest, AlphaSpriteKeepsImageAlphaTimesDrawAlpha) {
     int sprite = ImageToSprite(image, true, c.spriteAlpha);
     DisposeImage(image);
     ASSERT_NE(sprite, 0);
+    SetSpriteAngle(sprite, static_cast<float>(c.angle), 0);
+    SetSpriteSize(sprite, 3 * c.scale, 3 * c.scale);
     ClearFrame(Black);
     DrawSpriteBlended(sprite, 5, 5, c.drawAlpha);
     Present();
@@ -147,7 +154,8 @@ TEST_F(ScreenTest, AlphaSpriteKeepsImageAlphaTimesDrawAlpha) {
     ExpectPixel(6, 6, 0xFF000000u | red << 16,
                 "image alpha " + std::to_string(c.imageAlpha) + ", sprite alpha " +
                     std::to_string(c.spriteAlpha) + ", draw alpha " +
-                    std::to_string(c.drawAlpha));
+                    std::to_string(c.drawAlpha) + ", angle " + std::to_string(c.angle) +
+                    ", scale " + std::to_string(c.scale));
     DeleteSprite(sprite);
   }
 }
