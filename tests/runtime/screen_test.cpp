@@ -2,6 +2,7 @@
 // and checked in the frame read back at PresentFrame.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -322,6 +323,39 @@ TEST_F(ScreenTest, RotationAndSizeTogether) {
   ExpectPixel(24, 25, FrameColour(Blue), "bottom half");
   ExpectPixel(24, 17, FrameColour(Black), "above");
   ExpectPixel(21, 22, FrameColour(Black), "left of it");
+}
+
+// However large a turned draw, it covers the pixels whose centres fall
+// inside its rectangle. Here its far corner, over a thousand pixels from
+// where the draw's own coordinates start, lies in the middle of the frame.
+TEST_F(ScreenTest, LargeTurnedDrawCoversThePixelsInsideIt) {
+  constexpr int Side = 1000;
+  int image = ImageOf(Side, Side, Red);
+  int sprite = ImageToSprite(image, false, 255);
+  DisposeImage(image);
+  ASSERT_NE(sprite, 0);
+  SetSpriteAngle(sprite, 30, 0);
+  const double c = std::cos(M_PI / 6), s = std::sin(M_PI / 6), half = Side / 2.0;
+  const int x = static_cast<int>(std::lround(ScreenW / 2.0 - half * (1 + c - s)));
+  const int y = static_cast<int>(std::lround(ScreenH / 2.0 - half * (1 + s + c)));
+  ClearFrame(Black);
+  DrawSpriteBlended(sprite, x, y, 255);
+  Present();
+  int wrong = 0, inside = 0;
+  for (int py = 0; py < ScreenH; ++py)
+    for (int px = 0; px < ScreenW; ++px) {
+      // The pixel's centre turned back about the draw's centre.
+      const double dx = px + 0.5 - (x + half), dy = py + 0.5 - (y + half);
+      const double u = std::abs(dx * c + dy * s), v = std::abs(dy * c - dx * s);
+      if (std::abs(u - half) < 0.1 || std::abs(v - half) < 0.1) continue;  // on an edge: either way
+      const bool in = u < half && v < half;
+      inside += in;
+      if (Pixel(px, py) != FrameColour(in ? Red : Black) && wrong++ < 5)
+        ADD_FAILURE() << "(" << px << ", " << py << ") " << (in ? "inside" : "outside")
+                      << ", got " << Hex(Pixel(px, py));
+    }
+  EXPECT_EQ(wrong, 0);
+  EXPECT_GT(inside, ScreenW * ScreenH / 8) << "the corner is in the frame";
 }
 
 TEST_F(ScreenTest, NumbersThatAreNotOpenAreIgnored) {
