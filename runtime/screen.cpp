@@ -30,6 +30,7 @@ constexpr uint32_t NoTint = 0xFFFFFFFFu;
 // deleted or drawn into meanwhile.
 struct Draw {
   pixman_image_t* image;         // the sprite's plain or turned image
+  pixman_image_t* shape;         // a turned draw's mask: the sprite's rectangle
   bool transformed;              // resized or turned: `image` is the turned one
   int x, y;                      // the sprite's displayed top-left corner
   int shownWidth, shownHeight;
@@ -50,7 +51,6 @@ static SDL_Surface* frameSurface = nullptr;        // over frameBits, for blitti
 static SDL_Surface* presentedTo = nullptr;         // the window surface last written
 static pixman_image_t* tintSource = nullptr;       // 1 × 1, repeated: a solid colour
 static pixman_image_t* alphaMask = nullptr;        // 1 × 1, repeated: a solid coverage
-static pixman_image_t* turnedMask = nullptr;       // 1 × 1, not repeated: a turned rectangle
 
 static int tilesAcross = 0;
 static int tilesDown = 0;
@@ -73,7 +73,10 @@ static bool capturing = false;
 static bool capturedFrame = false;
 
 static void DropDraws() {
-  for (Draw& d : draws) UnrefImage(d.image);
+  for (Draw& d : draws) {
+    UnrefImage(d.image);
+    UnrefImage(d.shape);
+  }
   draws.clear();
 }
 
@@ -89,7 +92,6 @@ static void ReleaseScreen() {
   UnrefImage(frameImage);
   UnrefImage(tintSource);
   UnrefImage(alphaMask);
-  UnrefImage(turnedMask);
   // Memory a closed screen no longer needs goes back, not just its contents.
   std::vector<uint32_t>().swap(frameBits);
   std::vector<uint64_t>().swap(tileHash);
@@ -126,12 +128,10 @@ static bool MakeScreen(SDL_Window* window, int width, int height) {
                                                     width * 4, SDL_PIXELFORMAT_RGB888);
   tintSource = pixman_image_create_bits(PIXMAN_a8r8g8b8, 1, 1, nullptr, 0);
   alphaMask = pixman_image_create_bits(PIXMAN_a8, 1, 1, nullptr, 0);
-  turnedMask = pixman_image_create_bits(PIXMAN_a8, 1, 1, nullptr, 0);
-  if (!frameImage || !frameSurface || !tintSource || !alphaMask || !turnedMask) return false;
+  if (!frameImage || !frameSurface || !tintSource || !alphaMask) return false;
   SDL_SetSurfaceBlendMode(frameSurface, SDL_BLENDMODE_NONE);
   pixman_image_set_repeat(tintSource, PIXMAN_REPEAT_NORMAL);
   pixman_image_set_repeat(alphaMask, PIXMAN_REPEAT_NORMAL);
-  pixman_image_set_filter(turnedMask, PIXMAN_FILTER_NEAREST, nullptr, 0);
   screenWindow = window;
   screenWidth = width;
   screenHeight = height;
@@ -215,6 +215,7 @@ static void Record(Sprite& s, int x, int y, uint8_t alpha, uint32_t tint) {
   d.tint = tint;
   d.transformed = s.angle != 0.0 || w != s.width || h != s.height;
   d.image = d.transformed ? s.turned : s.image;
+  d.shape = s.angle != 0.0 ? s.shape : nullptr;
   double left = x, top = y, right = double(x) + w, bottom = double(y) + h;
   if (s.angle != 0.0) {
     // The turned rectangle's bounds, a pixel wider for the filter's reach.
@@ -241,6 +242,7 @@ static void Record(Sprite& s, int x, int y, uint8_t alpha, uint32_t tint) {
     return;  // the draw is skipped, as a failed texture would be
   }
   pixman_image_ref(d.image);
+  if (d.shape) pixman_image_ref(d.shape);
   s.drawnInFrame = frameSerial;
 }
 
@@ -285,11 +287,13 @@ static bool Transform(const Draw& d, pixman_image_t*& mask) {
   // draw is clipped to it anyway).
   pixman_image_set_repeat(d.image, PIXMAN_REPEAT_PAD);
   if (d.angle == 0.0) return true;
-  pixman_f_transform_scale(&t, nullptr, 1.0 / d.spriteWidth, 1.0 / d.spriteHeight);
-  if (!pixman_transform_from_pixman_f_transform(&fixed, &t)) return false;
-  pixman_image_set_transform(turnedMask, &fixed);
-  *reinterpret_cast<uint8_t*>(pixman_image_get_data(turnedMask)) = d.alpha;
-  mask = turnedMask;
+  // The rectangle is the sprite's own, in texels, under the very same
+  // transform: it ends where the texels end. A one-pixel mask would need the
+  // transform scaled down to it, and the fixed-point rounding of that grows
+  // with the draw: pixels off at a few hundred pixels.
+  pixman_image_set_transform(d.shape, &fixed);
+  SetShapeCoverage(d.spriteWidth, d.alpha);
+  mask = d.shape;
   return true;
 }
 
@@ -490,6 +494,22 @@ bool LastFramePixels(std::vector<uint32_t>& pixels, int& width, int& height) {
   pixels.resize(frameBits.size());
   // The frame's unused byte is not alpha: what the window shows is opaque.
   for (size_t i = 0; i < frameBits.size(); ++i) pixels[i] = frameBits[i] | 0xFF000000u;
+  width = screenWidth;
+  height = screenHeight;
+  return true;
+}
+
+bool WindowPixels(std::vector<uint32_t>& pixels, int& width, int& height) {
+  SDL_Surface* surface = frameImage ? SDL_GetWindowSurface(screenWindow) : nullptr;
+  if (!surface) return false;
+  pixels.resize(frameBits.size());
+  if (SDL_ConvertPixels(screenWidth, screenHeight, surface->format->format, surface->pixels,
+                        surface->pitch, SDL_PIXELFORMAT_ARGB8888, pixels.data(),
+                        screenWidth * 4) != 0) {
+    return false;
+  }
+  // As in LastFramePixels: what the window shows is opaque.
+  for (uint32_t& p : pixels) p |= 0xFF000000u;
   width = screenWidth;
   height = screenHeight;
   return true;

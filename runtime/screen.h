@@ -47,3 +47,6 @@ void CaptureFrames(bool on);
 // is open.
 const char* ScreenRendererName();
 bool LastFramePixels(std::vector<uint32_t>& pixels, int& width, int& height);
+// For tests: what the window itself holds where the screen lies, in the same
+// form; false when no screen is open.
+bool WindowPixels(std::vector<uint32_t>& pixels, int& width, int& height);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <new>
 #include <unordered_map>
 
@@ -17,17 +18,24 @@ static int nextSpriteNumber = 1;  // numbers are not reused while a screen stays
 static uint64_t nextVersion = 1;
 static int drawingSprite = 0;     // the sprite between BeginSpritePixels and EndSpritePixels
 static int failSprites = 0;
+// Every row of every sprite's shape: a shape has no pixels of its own.
+alignas(4) static uint8_t shapeRow[MaxSpriteSide];
+
+void SetShapeCoverage(int width, uint8_t coverage) { std::memset(shapeRow, coverage, width); }
 
 Sprite* FindSprite(int sprite) {
   auto it = sprites.find(sprite);
   return it == sprites.end() ? nullptr : &it->second;
 }
 
+static void ReleaseImages(Sprite& s) {
+  UnrefImage(s.image);
+  UnrefImage(s.turned);
+  UnrefImage(s.shape);
+}
+
 void ForgetSprites() {
-  for (auto& [number, s] : sprites) {
-    UnrefImage(s.image);
-    UnrefImage(s.turned);
-  }
+  for (auto& [number, s] : sprites) ReleaseImages(s);
   sprites.clear();
   drawingSprite = 0;
   // Every number is free again; a screen's sprites are numbered from 1.
@@ -37,6 +45,13 @@ void ForgetSprites() {
 // The sprite's images, sharing one set of premultiplied pixels. `turned`
 // keeps the pixels alive through a reference of its own.
 static bool MakeSpriteImages(Sprite& s) {
+  if (!s.shape) {
+    // A stride of 0: each of its rows is the one shared row.
+    s.shape = pixman_image_create_bits(PIXMAN_a8, s.width, s.height,
+                                       reinterpret_cast<uint32_t*>(shapeRow), 0);
+    if (!s.shape) return false;
+    pixman_image_set_filter(s.shape, PIXMAN_FILTER_NEAREST, nullptr, 0);
+  }
   pixman_image_t* image = pixman_image_create_bits(PIXMAN_a8r8g8b8, s.width, s.height, nullptr, 0);
   if (!image) return false;
   pixman_image_t* turned =
@@ -81,13 +96,15 @@ int NewSprite(int width, int height, bool alphaMode) {
   s.version = nextVersion++;
   try {
     s.pixels.assign(static_cast<size_t>(width) * height, 0);
-    if (!MakeSpriteImages(s)) return 0;
+    if (!MakeSpriteImages(s)) {
+      ReleaseImages(s);
+      return 0;
+    }
     int number = FreeSpriteNumber();
     sprites.emplace(number, std::move(s));
     return number;
   } catch (const std::bad_alloc&) {
-    UnrefImage(s.image);
-    UnrefImage(s.turned);
+    ReleaseImages(s);
     return 0;
   }
 }
@@ -100,8 +117,7 @@ void DeleteSprite(int sprite) {
   Sprite* s = FindSprite(sprite);
   if (!s) return;
   // Draws already recorded keep their own references to the pixels.
-  UnrefImage(s->image);
-  UnrefImage(s->turned);
+  ReleaseImages(*s);
   sprites.erase(sprite);
   if (drawingSprite == sprite) drawingSprite = 0;
 }

@@ -2,6 +2,7 @@
 // and checked in the frame read back at PresentFrame.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -106,6 +107,7 @@ TEST_F(ScreenTest, PlainSpriteHasHolesWhereTheImageIsBlack) {
 
   ClearFrame(Green);
   DrawSpriteBlended(sprite, 10, 10, 255);
+  DrawSpriteBlended(sprite, ScreenW - 4, ScreenH - 4, 255);  // flush with the far edges
   Present();
   struct {
     int x, y;
@@ -114,6 +116,7 @@ TEST_F(ScreenTest, PlainSpriteHasHolesWhereTheImageIsBlack) {
   } cases[] = {
       {10, 10, FrameColour(Red), "red corner"},
       {13, 13, FrameColour(Red), "far red corner"},
+      {ScreenW - 1, ScreenH - 1, FrameColour(Red), "far red corner on the frame's edges"},
       {11, 11, FrameColour(Green), "black pixel shows the background"},
       {12, 11, FrameColour(Green), "transparent pixel shows the background"},
       {11, 12, FrameColour(Blue), "half-covered pixel made opaque"},
@@ -131,8 +134,11 @@ TEST_F(ScreenTest, AlphaSpriteKeepsImageAlphaTimesDrawAlpha) {
     uint32_t imageAlpha;
     uint8_t spriteAlpha;  // ImageToSprite's alpha
     uint8_t drawAlpha;    // DrawSpriteBlended's alpha
+    int angle = 0;
+    int scale = 1;        // turned and resized draws take another way through the compositor
   } cases[] = {{255, 255, 255}, {128, 255, 255}, {255, 255, 128},
-               {128, 255, 100}, {255, 128, 255}, {64, 255, 200}};
+               {128, 255, 100}, {255, 128, 255}, {64, 255, 200},
+               {255, 255, 128, 45}, {255, 255, 128, 0, 2}};
   for (const Case& c : cases) {
     int image = ImageOf(3, 3, 0, false);
     for (int y = 0; y < 3; ++y)
@@ -140,6 +146,8 @@ TEST_F(ScreenTest, AlphaSpriteKeepsImageAlphaTimesDrawAlpha) {
     int sprite = ImageToSprite(image, true, c.spriteAlpha);
     DisposeImage(image);
     ASSERT_NE(sprite, 0);
+    SetSpriteAngle(sprite, static_cast<float>(c.angle), 0);
+    SetSpriteSize(sprite, 3 * c.scale, 3 * c.scale);
     ClearFrame(Black);
     DrawSpriteBlended(sprite, 5, 5, c.drawAlpha);
     Present();
@@ -147,7 +155,8 @@ TEST_F(ScreenTest, AlphaSpriteKeepsImageAlphaTimesDrawAlpha) {
     ExpectPixel(6, 6, 0xFF000000u | red << 16,
                 "image alpha " + std::to_string(c.imageAlpha) + ", sprite alpha " +
                     std::to_string(c.spriteAlpha) + ", draw alpha " +
-                    std::to_string(c.drawAlpha));
+                    std::to_string(c.drawAlpha) + ", angle " + std::to_string(c.angle) +
+                    ", scale " + std::to_string(c.scale));
     DeleteSprite(sprite);
   }
 }
@@ -314,6 +323,39 @@ TEST_F(ScreenTest, RotationAndSizeTogether) {
   ExpectPixel(24, 25, FrameColour(Blue), "bottom half");
   ExpectPixel(24, 17, FrameColour(Black), "above");
   ExpectPixel(21, 22, FrameColour(Black), "left of it");
+}
+
+// However large a turned draw, it covers the pixels whose centres fall
+// inside its rectangle. Here its far corner, over a thousand pixels from
+// where the draw's own coordinates start, lies in the middle of the frame.
+TEST_F(ScreenTest, LargeTurnedDrawCoversThePixelsInsideIt) {
+  constexpr int Side = 1000;
+  int image = ImageOf(Side, Side, Red);
+  int sprite = ImageToSprite(image, false, 255);
+  DisposeImage(image);
+  ASSERT_NE(sprite, 0);
+  SetSpriteAngle(sprite, 30, 0);
+  const double c = std::cos(M_PI / 6), s = std::sin(M_PI / 6), half = Side / 2.0;
+  const int x = static_cast<int>(std::lround(ScreenW / 2.0 - half * (1 + c - s)));
+  const int y = static_cast<int>(std::lround(ScreenH / 2.0 - half * (1 + s + c)));
+  ClearFrame(Black);
+  DrawSpriteBlended(sprite, x, y, 255);
+  Present();
+  int wrong = 0, inside = 0;
+  for (int py = 0; py < ScreenH; ++py)
+    for (int px = 0; px < ScreenW; ++px) {
+      // The pixel's centre turned back about the draw's centre.
+      const double dx = px + 0.5 - (x + half), dy = py + 0.5 - (y + half);
+      const double u = std::abs(dx * c + dy * s), v = std::abs(dy * c - dx * s);
+      if (std::abs(u - half) < 0.1 || std::abs(v - half) < 0.1) continue;  // on an edge: either way
+      const bool in = u < half && v < half;
+      inside += in;
+      if (Pixel(px, py) != FrameColour(in ? Red : Black) && wrong++ < 5)
+        ADD_FAILURE() << "(" << px << ", " << py << ") " << (in ? "inside" : "outside")
+                      << ", got " << Hex(Pixel(px, py));
+    }
+  EXPECT_EQ(wrong, 0);
+  EXPECT_GT(inside, ScreenW * ScreenH / 8) << "the corner is in the frame";
 }
 
 TEST_F(ScreenTest, NumbersThatAreNotOpenAreIgnored) {

@@ -217,6 +217,16 @@ TEST(VectorDrawing, ArcPastAFullTurnDrawsNoChord) {
     PathLineTo(10, 10);
     StrokeCurrentPath(1, 0);
     EXPECT_GT(c.Alpha(k.endX, k.endY), 100) << c.Rows();
+
+    // Filled, the disc is whole: a part of the path going round a second
+    // time would cut a hole in it under the even-odd rule.
+    Canvas f(20, 20);
+    PathEllipseArc(10, 10, 6, 6, k.start, k.end);
+    FillCurrentPath();
+    int holes = 0;
+    for (int y = 6; y < 14; ++y)
+      for (int x = 6; x < 14; ++x) holes += f.Alpha(x, y) != 255;
+    EXPECT_EQ(holes, 0) << "filled\n" << f.Rows();
   }
 }
 
