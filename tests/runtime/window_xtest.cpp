@@ -480,7 +480,7 @@ TEST_F(XWindowTest, UncoveredWindowShowsTheWholeFrameAgain) {
   drawFrame();
   // Every event of showing the window handled first: only the uncovering may
   // bring the frame back.
-  for (int quiet = 0; quiet < 5;) quiet = WaitEvent(20) == 0 ? quiet + 1 : 0;
+  for (int quiet = 0, k = 0; quiet < 5 && k < 500; ++k) quiet = WaitEvent(20) == 0 ? quiet + 1 : 0;
 
   Window cover = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1600, 900, 0, 0,
                                      0x123456);
