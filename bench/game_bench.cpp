@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game's own per-tick work and its start-up, measured headless: the
 // SDL's offscreen driver unless the caller names another.
 #include <benchmark/benchmark.h>

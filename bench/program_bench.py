@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Whole-program measurement of the real `pellovar` binary under a private Xvfb.
 
 Usage:

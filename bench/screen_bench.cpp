@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Frame composition and display reopening, on the offscreen video driver.
 #include <benchmark/benchmark.h>
 

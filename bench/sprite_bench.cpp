@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One full frame of raw sprites through the sprite service: 38 × 39 block
 // sprites, a tenth of them turned and resized, plus twenty tinted labels,
 // composed whole every time (the frames are all alike, so the screen would

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cells: how one screen cell is drawn, and the registry that keeps each
 // run-time cell alive.
 #pragma once

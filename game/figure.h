@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Figures: up to sixteen cells in a 4 × 4 box, the shape catalogue, colours.
 #pragma once
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "game/playfield.h"
 
 #include "game/cell.h"

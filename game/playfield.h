@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The playfield: settled cells, bounds, moves, rotation, locking, full rows.
 #pragma once
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Kept apart from the rest of the game model: it is the one place that
 // reaches into the text labels, and tests of cells and figures should not
 // have to link the label and sprite code.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The rule book of a running game: one step per player per tick.
 #pragma once
 #include <cstdint>

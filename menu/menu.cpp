@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "menu/menu.h"
 
 #include <initializer_list>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The three menus, their items and handlers, navigation and the scale option.
 #pragma once
 #include <cstdint>

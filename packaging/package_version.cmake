@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Read by cpack when it packs, after the configured CPack settings. The
 # package version is the project's version with the commit count appended
 # (1.0.1.8+git127), and for a tree with uncommitted changes also the time of

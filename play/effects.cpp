@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "play/effects.h"
 
 #include <algorithm>

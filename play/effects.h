@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Colour effects: timed blink, spin, scale, alpha override and colour shift
 // attached to cells and labels, advanced once per tick.
 #pragma once

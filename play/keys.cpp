@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "play/keys.h"
 
 #include "runtime/keyboard.h"

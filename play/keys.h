@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The sixteen actions, their keys and their hold counters.
 #pragma once
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "play/player.h"
 
 #include <zlib.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Players and starting a game.
 #pragma once
 #include <cstdint>

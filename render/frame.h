@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Composition of one frame on the cell grid, and the draw that shows it.
 #pragma once
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game screen: one or two playfields with their frames, falling figures,
 // next-figure boxes and name patterns, and the game's labels.
 #include "render/frame.h"

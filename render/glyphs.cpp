@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Glyph records: a 12-byte header and a zlib stream holding one XML glyph
 // document, decoded into X16FILE records for the glyph table.
 #include "render/glyphs.h"

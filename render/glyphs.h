@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The embedded font: glyph records, their XML documents and the glyph table.
 #pragma once
 #include <cstdint>

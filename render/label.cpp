@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Text labels: glyph documents drawn into images with the vector service,
 // laid out into text images, and turned into each label's sprite at the
 // current display scale.

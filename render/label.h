@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Text labels: registered on-screen texts, rendered into sprites by the font.
 #pragma once
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The menu screen: a panel, the entries of the menu shown stacked in the
 // middle with a bar behind the selected one, and the header.
 #include "menu/menu.h"

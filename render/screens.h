@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The two screens; each composes and shows one frame and returns its time.
 #pragma once
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program clock: signed 64-bit milliseconds since the first reading.
 #pragma once
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program's two shared container kinds: keyed maps of 512 slots and
 // ordered lists with a current element. Thin wrappers over the standard
 // library with exactly the operations the rest of the program uses.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Images are Cairo ARGB32 image surfaces (premultiplied alpha), known to the
 // rest of the program only by number. Vector drawing (vector.cpp) and the
 // sprite service reach the surfaces through image_internal.h.

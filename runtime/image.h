@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // 32-bit RGBA images in memory: the canvas for block sprites, glyphs and text
 // before they become sprites.
 #pragma once

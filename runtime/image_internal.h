@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shared between the runtime services only: the Cairo surface behind an
 // image number, for drawing onto it directly.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The keyboard as a polled snapshot of 256 key states indexed by the
 // classic keyboard scan codes (the DIK_ names).
 #pragma once

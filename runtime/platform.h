@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bringing the platform layer up and down. Everything above runtime/ reaches
 // the window system only through the procedures of the runtime headers.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "runtime/random.h"
 
 #include <unistd.h>

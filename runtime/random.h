@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program-wide pseudo-random generator: two lagged tables of 17 words.
 // Deterministic for a seed; seeds itself lazily on the first draw.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The screen is composed in main memory with pixman and put into the window
 // through SDL's window surface (X shared memory on X11); no GPU is involved.
 //

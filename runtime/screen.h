@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The screen inside the game window, and sprites: pictures with a displayed
 // size, a rotation and a per-draw alpha. Each frame is described whole; only
 // what differs from the frame before is composed again and put on screen.

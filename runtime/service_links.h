@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the runtime services ask of each other. Nothing outside runtime/
 // includes this header.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Sprites: pictures made and changed here, drawn by the screen. A sprite
 // keeps straight-alpha pixels to draw into and premultiplied ones, in pixman
 // images, to compose frames from.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The sprites of the open screen, shared by the screen, which draws them,
 // and the sprite procedures, which make and change them. Nothing outside
 // runtime/ includes this header.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Number formatting and the one rounding rule used throughout the program.
 #pragma once
 #include <cstdint>

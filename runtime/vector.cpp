@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Retained-path vector drawing onto an image, over one Cairo context.
 //
 // Cairo already has the model the callers rely on: pixel column i spans

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Retained-path vector drawing onto an image. One output is open at a time.
 // Coordinates: pixel column i spans i to i + 1; y grows downwards.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "runtime/window.h"
 
 #include <SDL.h>

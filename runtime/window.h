@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Windows, events, the window timer, the alert box and desktop enumeration.
 #pragma once
 #include <cstdint>

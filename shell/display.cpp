@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "shell/display.h"
 
 #include <algorithm>

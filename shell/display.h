@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window and screen at a display scale, the block sprites and the
 // decorative background layer.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "shell/icon.h"
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program's icon: a small block picture drawn with the block sprites' own
 // drawing code, for the window and for the desktop's menus.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "shell/startup.h"
 
 int main(int argc, char** argv) { return RunProgram(argc, argv); }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "shell/startup.h"
 
 #include <algorithm>

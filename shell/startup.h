@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Start-up, the event loop and shutdown.
 #pragma once
 

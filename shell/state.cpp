@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "shell/state.h"
 
 #include "menu/menu.h"

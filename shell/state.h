@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program's global state: the game state, the shared containers and the
 // fixed cell styles. Everything here starts at zero and is owned for the
 // whole run.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tick: the one procedure that advances the program, at most every 16 ms.
 #pragma once
 #include <cstdint>

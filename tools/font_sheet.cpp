@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Font sheet: every glyph of the embedded font at the label sizes the game
 // uses and at small, ordinary and large display scales, rendered the way a
 // label is (four times the size, then reduced), written as one PNG.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Fuzzes the glyph decoder and the glyph drawing: builds both libFuzzer
 # targets with clang, AddressSanitizer and UndefinedBehaviorSanitizer, then
 # runs each for a fixed number of inputs from the 58 embedded records and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The 58 characters of the font in loading order, with the file name of each
 // glyph document under assets/glyphs/. Shared by the packer and the tests.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Build-time packer: turns each glyph document under assets/glyphs/ into a
 // glyph record (tag "qz" as UTF-16LE, compressed length, uncompressed length,
 // zlib stream) and writes C++ source embedding the records as separate

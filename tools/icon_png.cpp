@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes the program's icon at one size as a PNG, for installing into the
 // desktop's icon theme.
 //

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Set-up, build, and then either play or test, on Debian 12.
 #   tools/pellovar.sh play   install what the game needs, build only the game, start it
 #   tools/pellovar.sh test   install what is missing, build everything, run every test

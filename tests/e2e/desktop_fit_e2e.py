@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """The window on desktops of several shapes: the start scale follows the width
 unless the screen is too short, and Right on "Scale:" grows the window only
 while it still fits the screen. Without a window manager (Xvfb alone) the

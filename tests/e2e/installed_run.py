@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Starts a command (the installed game) in Xvfb, waits for its main menu,
 checks the window's class is the one the menu entry names (StartupWMClass, by
 which the desktop ties the window to its entry), asks the window to close as

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Loaded with LD_PRELOAD into the real game by an end-to-end test, to make a
    rare shutdown race happen every time. SDL wakes its own wait by sending a
    client message to its window over a second X connection. When the server

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The Debian package as a user meets it: build it, check it with lintian (no
 # error, no warning), install it with apt (which must resolve its
 # dependencies), check its manual page and documents, validate the installed

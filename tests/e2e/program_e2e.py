@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """The whole program driven with the keyboard in Xvfb: menus, a one-player
 game, pausing and continuing, the scale option, a two-player game, quitting.
 Screenshots are kept in the artefacts folder."""

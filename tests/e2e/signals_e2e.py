@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Signals and close requests end the real program with status 0 and nothing
 on its error output: in the menu, in a two-player game at the scale a
 2560-wide desktop gives (whose frames take longer than a tick under Xvfb),

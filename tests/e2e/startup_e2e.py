@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """The real program at start-up: window size from the desktop width, the
 statistics title, the first frame, a close request, no display at all, and
 --version and --help."""

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs a command inside a fresh Xvfb server of the given size.
 #   with_xvfb.sh WIDTHxHEIGHT COMMAND [ARGS...]
 set -euo pipefail

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Driving the real game in a private Xvfb server: start it, find its window,
 type keys, read the title, take screenshots and read their pixels, and ask
 the window to close the way a window manager would."""

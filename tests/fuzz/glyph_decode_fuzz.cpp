@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target: every input is decoded twice, as a glyph record and as a plain
 // glyph document. A decoded document holds only finite numbers; a refused one
 // leaves its destination as it was.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target: every input that decodes (as a glyph record or as a plain
 // glyph document) is drawn at a few sizes, in its own colours and in one
 // given colour.

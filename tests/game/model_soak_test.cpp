@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Thousands of random moves, rotations, locks, row removals, nudges and
 // effects on two fields, checking after every step that the model's
 // ownership rules still hold.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Helpers shared by the game model and effect tests.
 #pragma once
 #include <cstdint>

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Independent model of a seeded one-player game, written from the rules of
 the game step, the figures, the playfield and the colour effects, on top of
 the generator model in tests/runtime/random_reference.py. It replays the

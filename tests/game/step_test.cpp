@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game step, tick by tick on a substitute clock, with the hold counters
 // driven the way the keyboard poll drives them.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Menu navigation and handlers, headless: keys go through the real polling
 // with a substitute keyboard, time through gameState.now.
 #include <gtest/gtest.h>

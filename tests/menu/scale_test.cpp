@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The scale option on a real (offscreen) display: each step reopens the
 // window, and the caption follows the stored 32-bit scale.
 #include <gtest/gtest.h>

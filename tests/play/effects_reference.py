@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Independent model of the colour crossover, the colour nudge and the scatter
 placements, written from their descriptions on top of the generator model in
 tests/runtime/random_reference.py. Produces the known answers of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Key bindings and hold counters, read through the keyboard substitute.
 #include <gtest/gtest.h>
 

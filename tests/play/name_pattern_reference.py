@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Independent model of a player's name pattern: the CRC-32 of the name's
 UTF-8 bytes seeds the generator, and 64 draws of 0 or 1 give bits 0 to 63.
 Produces the known answers in player_test.cpp."""

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Starting a game: players, figures, keys, labels and name patterns.
 #include <gtest/gtest.h>
 

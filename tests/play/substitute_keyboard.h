@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shared set-up for tests that press keys: a fresh program whose keyboard is
 // a substitute snapshot, focused, with the default bindings written.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The frame grid painters and DrawScreen, read back from real frames.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Helpers for tests that render real frames offscreen and read them back.
 #pragma once
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game and menu screens, read back cell by cell from real frames.
 //
 // Most cases give every fixed style its own bright colour and full alpha, so

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The screen repaints only the tiles whose draws changed. Over long random
 // sequences of frames, each frame it keeps must equal the same draws
 // composed from scratch, pixel for pixel: a stale pixel anywhere fails.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The keyboard service's device states and snapshot, read from a substitute
 // keyboard. The real keyboard is exercised in window_xtest.cpp.
 #include <gtest/gtest.h>

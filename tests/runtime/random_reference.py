@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Independent model of the program's random generator, written from its
 description, used to produce the known answers in random_test.cpp."""
 

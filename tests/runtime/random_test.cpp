@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Known answers produced by random_reference.py, an independent model.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Sprites drawn on a real SDL screen (offscreen driver)
 // and checked in the frame read back at PresentFrame.
 #include <gtest/gtest.h>

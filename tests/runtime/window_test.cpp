@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Windows, the window timer and platform start-up, on SDL's offscreen
 // driver. What needs a real X server is in window_xtest.cpp.
 #include <gtest/gtest.h>

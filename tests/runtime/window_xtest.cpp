@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window, events and keyboard services against a real X server (Xvfb,
 // 1600 × 900, no window manager). Xlib and the X tools stand in for the
 // user: they ask windows to close, move the focus and press keys.

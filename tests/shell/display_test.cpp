@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Opening the display at a scale: geometry, block sprites, the background
 // layer, and reopening at another scale.
 #include <gtest/gtest.h>

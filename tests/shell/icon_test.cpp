@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The icon picture at the installed sizes and at one that four does not
 // divide: every pixel covered, each cell a block of the right colours.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The whole program in this process on the offscreen driver: start-up, the
 // event loop's passes, the title after the first tick, and the end on a
 // signal while every tick runs late.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tick's pacing and statistics, headless with a scripted clock.
 #include <gtest/gtest.h>
 

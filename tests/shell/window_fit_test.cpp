@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How the window's size follows from the scale, and how the scale is kept to
 // what fits the desktop: the start scale lowered in the Left key's steps, the
 // exact edge of fitting, and the lower limit that wins over fitting.

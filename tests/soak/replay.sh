@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # The soak twice with one seed: the same run both times, up to the heap figure
 # (which follows malloc, not the game).
 #   tests/soak/replay.sh PELLOVAR_SOAK TICKS SEED

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The whole program, headless, played for a long time by a seeded random
 // player: menus, one- and two-player games to game over, pauses, scale
 // changes, and faults injected at random moments. The registries are checked
