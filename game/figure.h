@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Figures: up to sixteen cells in a 4 × 4 box, the shape catalogue, colours.
 #pragma once
+#include <algorithm>
 #include <cstdint>
 
 #include "game/cell.h"
@@ -20,6 +21,31 @@ struct Figure {
   int16_t x;  // playfield column of the occupied box's left column
   int16_t y;  // playfield row of the occupied box's top row
 };
+
+// Calls test(cell, column, row) for each cell in the figure's occupied box
+// (its bounds are bytes: clipped to the 4 × 4 array, a damaged record can
+// never send the walk past it),
+// top row first and each row left to right, until a call returns true;
+// column and row count from the box's top-left corner, where the figure's x
+// and y lie. True when a call did.
+template <typename Test>
+bool AnyFigureCell(const Figure& figure, Test test) {
+  for (int row = figure.minRow; row <= std::min<int>(figure.maxRow, 3); ++row) {
+    for (int column = figure.minCol; column <= std::min<int>(figure.maxCol, 3); ++column) {
+      CellStyle* cell = figure.cells[row][column];
+      if (cell && test(cell, column - figure.minCol, row - figure.minRow)) return true;
+    }
+  }
+  return false;
+}
+
+template <typename Visit>
+void ForEachFigureCell(const Figure& figure, Visit visit) {
+  AnyFigureCell(figure, [&](CellStyle* cell, int column, int row) {
+    visit(cell, column, row);
+    return false;
+  });
+}
 
 Figure* CreateFigure(int32_t type, int32_t colour);
 void ScatterCells(Figure* figure, int32_t n, int32_t colour);

@@ -7,10 +7,6 @@ namespace {
 
 constexpr int GridSize = 256;
 
-// A figure's bounds are bytes; clipping them to the 4 × 4 box means a
-// damaged record can never send us past the box array.
-int BoxLimit(uint8_t value) { return value > 3 ? 3 : value; }
-
 bool InsideGrid(int row, int column) {
   return row >= 0 && column >= 0 && row < GridSize && column < GridSize;
 }
@@ -41,16 +37,10 @@ bool OutOfField(const Figure* figure, const Playfield& field, int32_t x, int32_t
 
 bool Collides(const Figure* figure, const Playfield& field, int32_t x, int32_t y) {
   if (!figure) return false;
-  for (int r = figure->minRow; r <= BoxLimit(figure->maxRow); ++r) {
-    for (int k = figure->minCol; k <= BoxLimit(figure->maxCol); ++k) {
-      if (!figure->cells[r][k]) continue;
-      int column = x + k - figure->minCol;
-      int row = y + r - figure->minRow;
-      if (column < 0 || row < 0) return true;
-      if (GridCell(field, row, column)) return true;
-    }
-  }
-  return false;
+  return AnyFigureCell(*figure, [&](CellStyle*, int k, int r) {
+    const int column = x + k, row = y + r;
+    return column < 0 || row < 0 || GridCell(field, row, column) != nullptr;
+  });
 }
 
 bool TryMove(Playfield& field, Figure* figure, int32_t x, int32_t y, bool force) {
@@ -67,34 +57,23 @@ bool TryMove(Playfield& field, Figure* figure, int32_t x, int32_t y, bool force)
 
 bool IsResting(const Figure* figure, const Playfield& field) {
   if (!figure) return false;
-  for (int r = BoxLimit(figure->maxRow); r >= figure->minRow; --r) {
-    for (int k = figure->minCol; k <= BoxLimit(figure->maxCol); ++k) {
-      if (!figure->cells[r][k]) continue;
-      int below = figure->y + r - figure->minRow + 1;
-      int column = figure->x + k - figure->minCol;
-      if (below > field.maxRow) return true;
-      if (GridCell(field, below, column)) return true;
-    }
-  }
-  return false;
+  return AnyFigureCell(*figure, [&](CellStyle*, int k, int r) {
+    const int below = figure->y + r + 1, column = figure->x + k;
+    return below > field.maxRow || GridCell(field, below, column) != nullptr;
+  });
 }
 
 void LockFigure(Playfield& field, Figure* figure) {
   if (!figure) return;
-  for (int r = figure->minRow; r <= BoxLimit(figure->maxRow); ++r) {
-    for (int k = figure->minCol; k <= BoxLimit(figure->maxCol); ++k) {
-      CellStyle* cell = figure->cells[r][k];
-      if (!cell) continue;
-      int row = figure->y + r - figure->minRow;
-      int column = figure->x + k - figure->minCol;
-      // Every position reached through TryMove is inside; a figure placed
-      // by hand somewhere else simply leaves nothing behind off the grid.
-      if (!InsideGrid(row, column)) continue;
-      CellStyle*& target = field.cells[row][column];
-      if (target) DestroyCellStyle(target);
-      target = CopyCellStyle(cell);
-    }
-  }
+  ForEachFigureCell(*figure, [&](CellStyle* cell, int k, int r) {
+    const int row = figure->y + r, column = figure->x + k;
+    // Every position reached through TryMove is inside; a figure placed
+    // by hand somewhere else simply leaves nothing behind off the grid.
+    if (!InsideGrid(row, column)) return;
+    CellStyle*& target = field.cells[row][column];
+    if (target) DestroyCellStyle(target);
+    target = CopyCellStyle(cell);
+  });
 }
 
 void RotateCells(const Figure* source, Figure* target) {

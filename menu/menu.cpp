@@ -111,13 +111,12 @@ void ChangeScale(int32_t keyCode) {
   if (keyCode == PrimaryKey(MenuRight)) {
     // A window larger than the desktop puts its title bar out of reach; the
     // step is refused like a step below the lower limit.
-    if (!ScaleFitsDesktop(sx + 0.1f, sy + 0.1f)) return;
-    Reopen(sx + 0.1f, sy + 0.1f);
+    if (!ScaleFitsDesktop(sx + ScaleStep, sy + ScaleStep)) return;
+    Reopen(sx + ScaleStep, sy + ScaleStep);
   } else if (keyCode == PrimaryKey(MenuLeft)) {
-    sx = sx - 0.1f;
-    if (sx <= 0.4) return;  // the limit looks at the horizontal scale only
-    sy = sy - 0.1f;
-    Reopen(sx, sy);
+    // The limit looks at the horizontal scale only.
+    if (ScaleDown(sx) == sx) return;
+    Reopen(ScaleDown(sx), sy - ScaleStep);
   }
   if (MenuItem* item = MapFind(menuState.items, "opts_scale")) {
     RefreshTextLabel(item->label, ScaleCaption(), CaptionSizeX, CaptionSizeY, CaptionColour);

@@ -33,8 +33,6 @@ int32_t Period(float period) {
   return static_cast<int32_t>(Milliseconds(period));
 }
 
-bool Running(int64_t now, int64_t end) { return now <= end || end == Forever; }
-
 // The owner's record, appended to EffectList the first time it needs one.
 EffectRecord& OwnEffect(EffectRecord*& effect) {
   if (!effect) effect = &ListAppend(EffectList);
@@ -110,37 +108,32 @@ void StartColourShift(CellStyle* cell, float duration, float period, uint32_t st
 
 void StartFigureFlash(Figure* figure, float duration) {
   if (!figure) return;
-  for (int r = figure->minRow; r <= std::min<int>(figure->maxRow, 3); ++r) {
-    for (int k = figure->minCol; k <= std::min<int>(figure->maxCol, 3); ++k) {
-      if (figure->cells[r][k]) StartColourShift(figure->cells[r][k], duration, 0.01f, 0);
-    }
-  }
+  ForEachFigureCell(*figure, [&](CellStyle* cell, int, int) {
+    StartColourShift(cell, duration, 0.01f, 0);
+  });
 }
 
 void SpreadColour(Playfield& field, const Figure* figure) {
   if (!figure) return;
-  for (int r = figure->minRow; r <= std::min<int>(figure->maxRow, 3); ++r) {
-    for (int k = figure->minCol; k <= std::min<int>(figure->maxCol, 3); ++k) {
-      const CellStyle* own = figure->cells[r][k];
-      if (!own || own->kind == 0) continue;
-      const int32_t colour = own->kind;
-      const int centreX = figure->x + k - figure->minCol;
-      const int centreY = figure->y + r - figure->minRow;
-      for (int column = centreX - 1; column <= centreX + 1; ++column) {
-        for (int row = centreY - 1; row <= centreY + 1; ++row) {
-          if (column < field.minCol || column > field.maxCol) continue;
-          if (row < field.minRow || row > field.maxRow) continue;
-          CellStyle* neighbour = field.cells[row][column];
-          if (!neighbour || neighbour->kind == colour) continue;
-          // The neighbour joins the figure's colour for good but keeps
-          // showing one fixed blend of where it came from.
-          const uint32_t oldColour = static_cast<uint32_t>(neighbour->kind);
-          SetCellKind(neighbour, colour);
-          StartColourShift(neighbour, -1.0f, -1.0f, oldColour);
-        }
+  ForEachFigureCell(*figure, [&](const CellStyle* own, int k, int r) {
+    if (own->kind == 0) return;
+    const int32_t colour = own->kind;
+    const int centreX = figure->x + k;
+    const int centreY = figure->y + r;
+    for (int column = centreX - 1; column <= centreX + 1; ++column) {
+      for (int row = centreY - 1; row <= centreY + 1; ++row) {
+        if (column < field.minCol || column > field.maxCol) continue;
+        if (row < field.minRow || row > field.maxRow) continue;
+        CellStyle* neighbour = field.cells[row][column];
+        if (!neighbour || neighbour->kind == colour) continue;
+        // The neighbour joins the figure's colour for good but keeps
+        // showing one fixed blend of where it came from.
+        const uint32_t oldColour = static_cast<uint32_t>(neighbour->kind);
+        SetCellKind(neighbour, colour);
+        StartColourShift(neighbour, -1.0f, -1.0f, oldColour);
       }
     }
-  }
+  });
 }
 
 void StartSpin(CellStyle* cell, float duration, float period, float step, float startAngle) {
@@ -163,7 +156,7 @@ int32_t AdvanceEffects() {
   const int64_t started = ReadClock();
   const int64_t now = gameState.now;
   for (EffectRecord* effect = ListFirst(EffectList); effect; effect = ListNext(EffectList)) {
-    effect->blinkActive = Running(now, effect->blinkEnd);
+    effect->blinkActive = EffectRunning(now, effect->blinkEnd);
     // A blink whose period is "never" keeps its phase, like the other
     // period-driven modifiers.
     if (effect->blinkActive && effect->blinkPeriod != -1 && now > effect->blinkNext) {
@@ -171,16 +164,16 @@ int32_t AdvanceEffects() {
       effect->blinkVisible = 1 - effect->blinkVisible;
     }
 
-    effect->spinActive = Running(now, effect->spinEnd);
+    effect->spinActive = EffectRunning(now, effect->spinEnd);
     if (effect->spinActive && effect->spinPeriod != -1 && now > effect->spinNext) {
       effect->spinNext = now + effect->spinPeriod;
       effect->angle += effect->angleStep;
     }
 
-    effect->scaleActive = Running(now, effect->scaleEnd);
-    effect->overrideActive = Running(now, effect->overrideEnd);
+    effect->scaleActive = EffectRunning(now, effect->scaleEnd);
+    effect->overrideActive = EffectRunning(now, effect->overrideEnd);
 
-    effect->shiftActive = Running(now, effect->shiftEnd);
+    effect->shiftActive = EffectRunning(now, effect->shiftEnd);
     if (effect->shiftActive && effect->shiftPeriod != -1 && now > effect->shiftNext) {
       effect->shiftNext = now + effect->shiftPeriod;
       uint32_t a = effect->shownColour;

@@ -39,6 +39,10 @@ struct EffectRecord {
 
 constexpr int64_t Forever = -1;  // an end time that never comes; a period that never steps
 
+// Whether an effect part that ends at `end` still runs at `now`: up to and
+// including its end time.
+inline bool EffectRunning(int64_t now, int64_t end) { return now <= end || end == Forever; }
+
 // Removes the record from EffectList (when it is there) and clears the
 // reference. Shared by cells and labels.
 void RemoveEffect(EffectRecord*& effect);

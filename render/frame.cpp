@@ -12,7 +12,7 @@
 #include "shell/display.h"
 #include "shell/state.h"
 
-constexpr uint32_t BackdropColour = 0xBBCCBB;  // red 187, green 204, blue 187
+constexpr uint32_t BackdropColour = BrightFace;
 
 void CreateFrameGrid(FrameGrid& grid) {
   Array2DCreate(grid, screenState.columns + 1, screenState.rows + 1);
@@ -116,12 +116,8 @@ static void DrawLabel(const TextLabel* label, int64_t now) {
   // reading, not from the flags of the last advance.
   uint8_t alpha = label->alpha;
   if (const EffectRecord* effect = label->effect) {
-    if (now <= effect->overrideEnd || effect->overrideEnd == Forever) {
-      alpha = effect->overrideAlpha;
-    }
-    if ((now <= effect->blinkEnd || effect->blinkEnd == Forever) && effect->blinkVisible == 0) {
-      alpha = 0;
-    }
+    if (EffectRunning(now, effect->overrideEnd)) alpha = effect->overrideAlpha;
+    if (EffectRunning(now, effect->blinkEnd) && effect->blinkVisible == 0) alpha = 0;
   }
   if (alpha == 0) return;
 

@@ -66,28 +66,20 @@ static void PaintFrames(FrameGrid& grid, const FieldLayout& at) {
 // The parts of a figure above the first visible row stay hidden.
 static void PaintFalling(FrameGrid& grid, const Playfield& field, const Figure& figure,
                          const FieldLayout& at) {
-  for (int32_t r = 0; r < 4; ++r) {
-    for (int32_t k = 0; k < 4; ++k) {
-      CellStyle* cell = figure.cells[r][k];
-      if (!cell) continue;
-      const int32_t x = at.left + (figure.x - field.minCol) + (k - figure.minCol);
-      const int32_t y = at.top + (figure.y - field.minRow) + (r - figure.minRow);
-      if (x < at.left || x > at.right || y < at.top || y > at.bottom) continue;
-      PaintCell(grid, x, y, cell, FallingPriority);
-    }
-  }
+  ForEachFigureCell(figure, [&](CellStyle* cell, int k, int r) {
+    const int32_t x = at.left + (figure.x - field.minCol) + k;
+    const int32_t y = at.top + (figure.y - field.minRow) + r;
+    if (x < at.left || x > at.right || y < at.top || y > at.bottom) return;
+    PaintCell(grid, x, y, cell, FallingPriority);
+  });
 }
 
 // Narrow figures are shifted right so that they sit in the middle of the box.
 static void PaintNext(FrameGrid& grid, const Figure& figure, const FieldLayout& at) {
-  for (int32_t r = 0; r < 4; ++r) {
-    for (int32_t k = 0; k < 4; ++k) {
-      CellStyle* cell = figure.cells[r][k];
-      if (!cell) continue;
-      PaintCell(grid, at.boxLeft + (k - figure.minCol) - figure.colSpan / 2 + 1,
-                at.boxTop + (r - figure.minRow), cell, NextFigurePriority);
-    }
-  }
+  ForEachFigureCell(figure, [&](CellStyle* cell, int k, int r) {
+    PaintCell(grid, at.boxLeft + k - figure.colSpan / 2 + 1, at.boxTop + r, cell,
+              NextFigurePriority);
+  });
 }
 
 // The name's 64 bits, row by row across the width of the inner frame; the

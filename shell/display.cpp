@@ -7,6 +7,7 @@
 #include "game/cell.h"
 #include "play/effects.h"
 #include "render/label.h"
+#include "runtime/colour.h"
 #include "runtime/image.h"
 #include "runtime/random.h"
 #include "runtime/screen.h"
@@ -25,10 +26,6 @@ void ZeroScreenState() { screenState = ScreenState{}; }
 static const char* const WindowTitle = ProductTitle;
 constexpr int32_t GridColumns = 38;
 constexpr int32_t GridRows = 39;
-
-static constexpr uint32_t Rgb(uint32_t red, uint32_t green, uint32_t blue) {
-  return red | green << 8 | blue << 16;
-}
 
 // Scales below 0.4 are lifted once by 0.1, so that a cell never shrinks to a
 // handful of pixels; 0.2 becomes 0.3, not 0.4.
@@ -53,11 +50,17 @@ bool WindowFits(int16_t baseCell, float scaleX, float scaleY, int32_t roomWidth,
   return width <= roomWidth && height <= roomHeight;
 }
 
+float ScaleDown(float scale) {
+  // The limit is compared in double precision, as it always was: 0.5f less
+  // 0.1f is a little above 0.4 and still allowed.
+  const float lower = scale - ScaleStep;
+  return lower <= 0.4 ? scale : lower;
+}
+
 float LowerScaleToFit(int16_t baseCell, float scale, int32_t roomWidth, int32_t roomHeight) {
-  // Down in the steps the Left key takes, and no further than it may go.
   while (!WindowFits(baseCell, scale, scale, roomWidth, roomHeight)) {
-    const float lower = scale - 0.1f;
-    if (lower <= 0.4) break;
+    const float lower = ScaleDown(scale);
+    if (lower == scale) break;
     scale = lower;
   }
   return scale;
@@ -306,17 +309,12 @@ static void AddBlockImage(KeyedMap<int>& table, const std::string& key, int widt
 }
 
 void MakeBlockSprites(KeyedMap<int>& table, OrderedList<uint32_t>& list, int width, int height) {
-  const uint32_t paleFace = Rgb(179, 196, 179);
-  const uint32_t paleEdge = Rgb(168, 185, 168);
-  const uint32_t brightFace = Rgb(187, 204, 187);
-  const uint32_t darkEdge = Rgb(131, 143, 131);
-
-  AddBlockImage(table, "2", width, height, paleFace, paleEdge);
-  AddBlockImage(table, "1", width, height, ScaleColour(paleFace, 0.8f), paleEdge);
-  AddBlockImage(table, "5", width, height, brightFace, darkEdge);
-  AddBlockImage(table, "6", width, height, ScaleColour(brightFace, 1.2f), darkEdge);
-  AddBlockImage(table, "3", width, height, paleFace, paleFace);
-  AddBlockImage(table, "4", width, height, paleEdge, paleEdge);
+  AddBlockImage(table, "2", width, height, PaleFace, PaleEdge);
+  AddBlockImage(table, "1", width, height, ScaleColour(PaleFace, 0.8f), PaleEdge);
+  AddBlockImage(table, "5", width, height, BrightFace, DarkEdge);
+  AddBlockImage(table, "6", width, height, ScaleColour(BrightFace, 1.2f), DarkEdge);
+  AddBlockImage(table, "3", width, height, PaleFace, PaleFace);
+  AddBlockImage(table, "4", width, height, PaleEdge, PaleEdge);
 
   for (uint32_t* colour = ListFirst(list); colour; colour = ListNext(list)) {
     AddBlockImage(table, DecimalText(*colour), width, height, ScaleColour(*colour, 1.0f),

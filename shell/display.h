@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 
+#include "runtime/colour.h"
 #include "runtime/containers.h"
 
 struct ScreenState {
@@ -21,6 +22,14 @@ struct ScreenState {
 };
 
 extern ScreenState screenState;
+
+// The pale green-grey of the display: the faces and edges of the panel
+// blocks, the brighter frame blocks, and the backdrop between the cells,
+// which is the bright face.
+constexpr uint32_t PaleFace = Rgb(179, 196, 179);
+constexpr uint32_t PaleEdge = Rgb(168, 185, 168);
+constexpr uint32_t BrightFace = Rgb(187, 204, 187);
+constexpr uint32_t DarkEdge = Rgb(131, 143, 131);
 
 constexpr uintptr_t TimerId = 109;
 constexpr int16_t BaseCell = 16;  // pixels per cell at scale 1
@@ -40,6 +49,11 @@ void ZeroScreenState();
 // cell times the scale (lifted as OpenDisplay lifts it), rounded.
 void WindowSizeAt(int16_t baseCell, float scaleX, float scaleY, int32_t& width, int32_t& height);
 bool WindowFits(int16_t baseCell, float scaleX, float scaleY, int32_t roomWidth, int32_t roomHeight);
+// One step of the Left key: the scale less ScaleStep, or the scale unchanged
+// where that would reach the lower limit of 0.4.
+constexpr float ScaleStep = 0.1f;
+float ScaleDown(float scale);
+
 // The scale lowered in steps of 0.1, as the Left key would lower it, until the
 // window fits the room; never below the Left key's lower limit, even when the
 // window then still does not fit.

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "runtime/colour.h"
 #include "runtime/image.h"
 #include "runtime/text.h"
 #include "shell/display.h"
@@ -18,10 +19,6 @@ static const char* const IconRows[IconCells] = {
     "SS.S",
 };
 
-static constexpr uint32_t Rgb(uint32_t red, uint32_t green, uint32_t blue) {
-  return red | green << 8 | blue << 16;
-}
-
 static void CellColours(char cell, uint32_t& face, uint32_t& edge) {
   // Colours from the block palette, shaded the way game cells are.
   uint32_t colour = 0;
@@ -29,8 +26,8 @@ static void CellColours(char cell, uint32_t& face, uint32_t& edge) {
     case 'F': colour = Rgb(255, 159, 31); break;
     case 'S': colour = Rgb(63, 127, 223); break;
     default:  // the field's empty block
-      face = Rgb(179, 196, 179);
-      edge = Rgb(168, 185, 168);
+      face = PaleFace;
+      edge = PaleEdge;
       return;
   }
   face = ScaleColour(colour, 1.0f);

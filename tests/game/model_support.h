@@ -5,6 +5,7 @@
 #include <string>
 
 #include "game/figure.h"
+#include "runtime/colour.h"
 #include "shell/display.h"
 #include "shell/state.h"
 
@@ -14,10 +15,6 @@
 inline void FillTestPalette() {
   ListCreate(BlockColourList);
   FillBlockColourList(BlockColourList);
-}
-
-inline int32_t Rgb(uint32_t red, uint32_t green, uint32_t blue) {
-  return static_cast<int32_t>(red | green << 8 | blue << 16);
 }
 
 // The occupied part of a figure's box, top row first, rows joined by "/":

@@ -14,7 +14,6 @@ using probe::Backdrop;
 using probe::ColourText;
 using probe::MakeStyle;
 using probe::Near;
-using probe::Rgb;
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/colour.h"
 #include "game/cell.h"
 #include "render/label.h"
 #include "runtime/clock.h"
@@ -27,7 +28,6 @@ constexpr int Tolerance = 3;             // blending rounds differently from the
 inline int64_t frameClock = 10000;
 inline int64_t FixedClock() { return frameClock; }
 
-inline constexpr uint32_t Rgb(uint32_t r, uint32_t g, uint32_t b) { return r | g << 8 | b << 16; }
 
 struct Frame {
   std::vector<uint32_t> pixels;  // 0xAARRGGBB

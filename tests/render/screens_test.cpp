@@ -20,7 +20,6 @@
 using probe::Backdrop;
 using probe::ColourText;
 using probe::Near;
-using probe::Rgb;
 
 namespace {
 

@@ -16,7 +16,6 @@
 #include "tests/render/screen_probe.h"
 
 using probe::Near;
-using probe::Rgb;
 
 namespace {
 
