@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "shell/state.h"
@@ -261,6 +262,23 @@ static uint32_t ReadU32(const unsigned char* p) {
          static_cast<uint32_t>(p[3]) << 24;
 }
 
+// Inflates the stream into `document`, which has room for one byte more than
+// the stated length. A stream cut short, damaged or of another length than
+// stated fails alike: the document is not trusted.
+static bool Inflate(const unsigned char* stream, uint32_t offered, char* document,
+                    uint32_t documentLength) {
+  z_stream inflater{};
+  if (inflateInit(&inflater) != Z_OK) return false;
+  inflater.next_in = const_cast<Bytef*>(stream);
+  inflater.avail_in = offered;
+  inflater.next_out = reinterpret_cast<Bytef*>(document);
+  inflater.avail_out = documentLength + 1;
+  const int status = inflate(&inflater, Z_FINISH);
+  const uLong produced = inflater.total_out;
+  inflateEnd(&inflater);
+  return status == Z_STREAM_END && produced == documentLength;
+}
+
 int DecodeGlyphRecord(X16FILE& destination, const void* source, int32_t sourceLength, int packed) {
   if (!source) return 3;
   if (!packed) {
@@ -283,29 +301,9 @@ int DecodeGlyphRecord(X16FILE& destination, const void* source, int32_t sourceLe
 
   if (documentLength > MaxDocumentBytes) return 2;
   // One byte of room beyond the stated length shows a stream that is longer.
-  char* document = new (std::nothrow) char[documentLength + 1];
-  if (!document) return 2;
-  z_stream stream{};
-  if (inflateInit(&stream) != Z_OK) {
-    delete[] document;
-    return 2;
-  }
-  stream.next_in = const_cast<Bytef*>(bytes + HeaderBytes);
-  stream.avail_in = offered;
-  stream.next_out = reinterpret_cast<Bytef*>(document);
-  stream.avail_out = documentLength + 1;
-  int status = inflate(&stream, Z_FINISH);
-  uLong produced = stream.total_out;
-  inflateEnd(&stream);
-  // A stream cut short, damaged or of another length than stated fails
-  // alike: the document is not trusted.
-  if (status != Z_STREAM_END || produced != documentLength) {
-    delete[] document;
-    return 2;
-  }
-  int result = DecodeDocument(destination, document, documentLength);
-  delete[] document;
-  return result;
+  std::unique_ptr<char[]> document(new (std::nothrow) char[documentLength + 1]);
+  if (!document || !Inflate(bytes + HeaderBytes, offered, document.get(), documentLength)) return 2;
+  return DecodeDocument(destination, document.get(), documentLength);
 }
 
 void LoadGlyphTable() {

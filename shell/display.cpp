@@ -146,6 +146,56 @@ static void SetIcon(int window) {
   }
 }
 
+// The geometry of a screen at a scale: 38 × 39 cells of the scaled side.
+static void SetScreenGeometry(uint8_t screenMode, int16_t baseCell, float scaleX, float scaleY) {
+  screenState.screenMode = screenMode;
+  screenState.scaleX = scaleX;
+  screenState.scaleY = scaleY;
+  screenState.baseCell = baseCell;
+  screenState.cellWidth = CellSide(baseCell, scaleX);
+  screenState.cellHeight = CellSide(baseCell, scaleY);
+  screenState.columns = GridColumns;
+  screenState.rows = GridRows;
+  screenState.width = screenState.columns * screenState.cellWidth;
+  screenState.height = screenState.rows * screenState.cellHeight;
+}
+
+// The hidden window with its icon and the screen inside it; 0, with nothing
+// left open, on failure.
+static int OpenWindowAndScreen() {
+  const int window = OpenGameWindow(screenState.width, screenState.height);
+  if (!window) return 0;
+  SetIcon(window);
+  if (!OpenGlScreen(GetNativeWindow(window), 0, 0, screenState.width, screenState.height, 0, 0,
+                    0, 0)) {
+    CloseAppWindow(window);
+    return 0;
+  }
+  SetFlipRateLimit(0);
+  return window;
+}
+
+// The block pictures at the cell size, each made into the sprite that takes
+// its place in the table.
+static void MakeSpriteTable() {
+  FillBlockColourList(BlockColourList);
+  MakeBlockSprites(SpriteTable, BlockColourList, screenState.cellWidth, screenState.cellHeight);
+  MapReset(SpriteTable);
+  while (int* entry = MapNext(SpriteTable)) {
+    const int image = *entry;
+    const int sprite = ImageToSprite(image, false, 255);
+    DisposeImage(image);
+    *entry = sprite;
+  }
+}
+
+static void CreateBackgroundLayer() {
+  DestroyBackgroundCells();
+  Array2DCreate(LayerPriority, screenState.columns + 1, screenState.rows + 1);
+  Array2DCreate(BackgroundLayer, screenState.columns + 1, screenState.rows + 1);
+  FillBackgroundLayer();
+}
+
 int32_t OpenDisplay(uint8_t screenMode, int16_t baseCell, float scaleX, float scaleY,
                     bool createBackground) {
   if (screenMode != 1) return screenState.window;
@@ -157,54 +207,15 @@ int32_t OpenDisplay(uint8_t screenMode, int16_t baseCell, float scaleX, float sc
   MapClear(SpriteTable);
   ListClear(BlockColourList);
 
-  scaleX = LiftSmallScale(scaleX);
-  scaleY = LiftSmallScale(scaleY);
-
-  screenState.screenMode = screenMode;
-  screenState.scaleX = scaleX;
-  screenState.scaleY = scaleY;
-  screenState.baseCell = baseCell;
-  screenState.cellWidth = CellSide(baseCell, scaleX);
-  screenState.cellHeight = CellSide(baseCell, scaleY);
-  screenState.columns = GridColumns;
-  screenState.rows = GridRows;
-  screenState.width = screenState.columns * screenState.cellWidth;
-  screenState.height = screenState.rows * screenState.cellHeight;
-
-  const int window = OpenGameWindow(screenState.width, screenState.height);
+  SetScreenGeometry(screenMode, baseCell, LiftSmallScale(scaleX), LiftSmallScale(scaleY));
+  const int window = OpenWindowAndScreen();
   if (!window) {
     ZeroScreenState();
     return 0;
   }
   screenState.window = window;
-  SetIcon(window);
-
-  if (!OpenGlScreen(GetNativeWindow(window), 0, 0, screenState.width, screenState.height, 0, 0,
-                    0, 0)) {
-    CloseAppWindow(window);
-    ZeroScreenState();
-    return 0;
-  }
-  SetFlipRateLimit(0);
-
-  FillBlockColourList(BlockColourList);
-  MakeBlockSprites(SpriteTable, BlockColourList, screenState.cellWidth, screenState.cellHeight);
-
-  // The table held images until now; each becomes the sprite in its place.
-  MapReset(SpriteTable);
-  while (int* entry = MapNext(SpriteTable)) {
-    const int image = *entry;
-    const int sprite = ImageToSprite(image, false, 255);
-    DisposeImage(image);
-    *entry = sprite;
-  }
-
-  if (createBackground) {
-    DestroyBackgroundCells();
-    Array2DCreate(LayerPriority, screenState.columns + 1, screenState.rows + 1);
-    Array2DCreate(BackgroundLayer, screenState.columns + 1, screenState.rows + 1);
-    FillBackgroundLayer();
-  }
+  MakeSpriteTable();
+  if (createBackground) CreateBackgroundLayer();
 
   RevealWindow(window);
   SetTimer(GetNativeWindow(window), TimerId, static_cast<uint32_t>(TickPeriod), Tick);
