@@ -5,7 +5,6 @@
 
 #include "play/effects.h"
 #include "runtime/text.h"
-#include "shell/state.h"
 
 std::string IdentityKey(const void* record) {
   return DecimalText(static_cast<int64_t>(reinterpret_cast<uintptr_t>(record)));

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "runtime/containers.h"
+
 struct EffectRecord;
 
 struct CellStyle {
@@ -17,6 +19,19 @@ struct CellStyle {
 
 constexpr uint8_t GameCellTag = 1;
 constexpr uint8_t BackgroundCellTag = 3;
+
+// Every cell made at run time, under its IdentityKey.
+extern KeyedMap<CellStyle*> CellStyleRegistry;
+
+// Fixed cell styles, made at start-up and never registered.
+extern CellStyle Kind2Alpha127;
+extern CellStyle Kind3Alpha64;
+extern CellStyle Kind3Alpha255;
+extern CellStyle Kind4Alpha255;
+extern CellStyle Kind3Alpha222;
+extern CellStyle Kind4Alpha222;
+extern CellStyle MenuFrameStyle;
+extern CellStyle MenuCursorStyle;
 
 // Registry key of any registered record: the decimal text of its address.
 std::string IdentityKey(const void* record);

@@ -4,7 +4,7 @@
 #include <new>
 
 #include "runtime/random.h"
-#include "shell/state.h"
+#include "shell/display.h"
 
 namespace {
 

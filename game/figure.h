@@ -22,6 +22,8 @@ struct Figure {
   int16_t y;  // playfield row of the occupied box's top row
 };
 
+extern KeyedMap<Figure*> FigureRegistry;  // every figure alive, under its IdentityKey
+
 // Calls test(cell, column, row) for each cell in the figure's occupied box
 // (its bounds are bytes: clipped to the 4 × 4 array, a damaged record can
 // never send the walk past it),

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "runtime/containers.h"
+
 struct CellStyle;
 struct Figure;
 struct Playfield;
@@ -36,6 +38,8 @@ struct EffectRecord {
   int64_t shiftEnd;
   uint8_t shiftActive;
 };
+
+extern OrderedList<EffectRecord> EffectList;  // every record of every cell and label
 
 constexpr int64_t Forever = -1;  // an end time that never comes; a period that never steps
 

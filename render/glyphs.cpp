@@ -14,7 +14,6 @@
 #include <memory>
 #include <new>
 
-#include "shell/state.h"
 
 static bool glyphsLoaded = false;
 

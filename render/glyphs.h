@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "runtime/containers.h"
+
 struct X16DATA {
   std::string Name;
   uint8_t Type;         // 0 line, 1 cubic curve, 2 box, 3 ellipse arc
@@ -22,6 +24,8 @@ struct X16FILE {
   float X16H;
   std::vector<X16DATA> CData;
 };
+
+extern KeyedMap<X16FILE> GlyphTable;  // the decoded font, by glyph key
 
 // One embedded record: key character and its bytes (header + zlib stream).
 struct GlyphRecordEntry {

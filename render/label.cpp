@@ -22,7 +22,6 @@
 #include "runtime/text.h"
 #include "runtime/vector.h"
 #include "shell/display.h"
-#include "shell/state.h"
 
 static constexpr uint32_t Transparent = 0xFFFFFFFFu;
 static const std::string SpaceKey = " ";

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "runtime/containers.h"
+
 struct EffectRecord;
 struct X16FILE;
 
@@ -30,6 +32,8 @@ struct TextLabel {
   EffectRecord* effect;
   uint8_t layer;
 };
+
+extern KeyedMap<TextLabel*> TextLabelMap;  // every label alive, under its IdentityKey
 
 TextLabel* CreateTextLabel(uint8_t layer);
 void RefreshTextLabel(TextLabel* label, const std::string& text, float sizeX, float sizeY,

@@ -2,13 +2,13 @@
 // The menu screen: a panel, the entries of the menu shown stacked in the
 // middle with a bar behind the selected one, and the header.
 #include "menu/menu.h"
+#include "game/cell.h"
 #include "render/frame.h"
 #include "render/label.h"
 #include "render/screens.h"
 #include "runtime/clock.h"
 #include "runtime/text.h"
 #include "shell/display.h"
-#include "shell/state.h"
 
 constexpr uint8_t PanelPriority = 0;
 constexpr uint8_t CursorPriority = 9;

@@ -23,6 +23,16 @@ struct ScreenState {
 
 extern ScreenState screenState;
 
+struct CellStyle;
+
+// Made when a screen opens: the block sprites by key ("1" to "6" and the 512
+// colour keys) and the colours behind them; the decorative background layer
+// and the priorities a frame paints with, one more than the grid each way.
+extern KeyedMap<int> SpriteTable;
+extern OrderedList<uint32_t> BlockColourList;
+extern Array2D<CellStyle*> BackgroundLayer;
+extern Array2D<uint8_t> LayerPriority;
+
 // The pale green-grey of the display: the faces and edges of the panel
 // blocks, the brighter frame blocks, and the backdrop between the cells,
 // which is the bright face.

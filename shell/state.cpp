@@ -1,8 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "shell/state.h"
 
+#include "game/cell.h"
+#include "game/figure.h"
 #include "menu/menu.h"
+#include "play/effects.h"
 #include "play/keys.h"
+#include "render/glyphs.h"
+#include "render/label.h"
 #include "runtime/random.h"
 #include "shell/display.h"
 #include "shell/tick.h"

@@ -3,10 +3,13 @@
 
 #include <string>
 
+#include "game/cell.h"
+#include "game/figure.h"
 #include "game/step.h"
 #include "menu/menu.h"
 #include "play/effects.h"
 #include "play/keys.h"
+#include "render/label.h"
 #include "render/screens.h"
 #include "runtime/clock.h"
 #include "runtime/text.h"

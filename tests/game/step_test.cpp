@@ -10,6 +10,7 @@
 #include "game/figure.h"
 #include "game/playfield.h"
 #include "game/step.h"
+#include "play/effects.h"
 #include "play/player.h"
 #include "render/label.h"
 #include "tests/game/model_support.h"

@@ -11,6 +11,8 @@
 #include <cstdlib>
 
 #include "play/player.h"
+#include "play/effects.h"
+#include "render/label.h"
 #include "runtime/clock.h"
 #include "runtime/keyboard.h"
 #include "runtime/platform.h"
