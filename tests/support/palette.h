@@ -1,0 +1,22 @@
+// SPDX-License-Identifier: MIT
+// The block colours the game model draws from, for tests that run the model
+// without opening the display.
+#pragma once
+#include <cstdint>
+
+#include "shell/display.h"
+#include "shell/state.h"
+
+// The 512 block colours in the game's own order (red slowest, blue fastest):
+// which colour a draw picks depends on it. The shell fills the list when the
+// display opens; the model only needs the values, so the tests take them from
+// the shell's own FillBlockColourList rather than a list of their own.
+inline void FillTestPalette() {
+  ListCreate(BlockColourList);
+  FillBlockColourList(BlockColourList);
+}
+
+// A block colour as a cell's kind: red in the low byte.
+inline int32_t Rgb(uint32_t red, uint32_t green, uint32_t blue) {
+  return static_cast<int32_t>(red | green << 8 | blue << 16);
+}
