@@ -538,8 +538,8 @@ TEST_F(TextLabelTest, ReductionFiltersOnlyFromOnePixelPerUnit) {
       for (int x = 0; x < s.w; ++x)
         for (int mode = 0; mode < 2; ++mode)
           worst[mode] = std::max(worst[mode], std::abs(Red(frame, x, y) - Alpha(reduced[mode], x, y)));
-    EXPECT_LE(worst[c.mode], 3) << "scale " << c.scale << " size " << c.size << ": the expected reduction";
-    EXPECT_GT(worst[1 - c.mode], 3) << "scale " << c.scale << " size " << c.size << ": the other reduction";
+    EXPECT_LE(worst[c.mode], probe::BlendRounding) << "scale " << c.scale << " size " << c.size << ": the expected reduction";
+    EXPECT_GT(worst[1 - c.mode], probe::BlendRounding) << "scale " << c.scale << " size " << c.size << ": the other reduction";
     for (int image : reduced) DisposeImage(image);
     DestroyTextLabel(label);
   }

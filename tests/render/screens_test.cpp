@@ -475,7 +475,7 @@ TEST_F(MenuScreenLook, MainMenuWithTheRealStyles) {
   ASSERT_GT(selected->label->spriteWidth, 0) << "the font must render the entry";
   const double half = (selected->label->spriteWidth / 18.0 + 1) * 0.5;
   const int x = static_cast<int>(RoundEven(19 - half)) * 18 + 2;
-  EXPECT_TRUE(Near(frame.At(x, 16 * 18 + 2), bar, 4))
+  EXPECT_TRUE(Near(frame.At(x, 16 * 18 + 2), bar, probe::BlendedRounding))
       << "expected " << ColourText(bar) << " got " << ColourText(frame.At(x, 16 * 18 + 2));
 }
 

@@ -6,6 +6,7 @@
 
 #include "shell/display.h"
 #include "shell/state.h"
+#include "tests/support/pixels.h"
 
 // The 512 block colours in the game's own order (red slowest, blue fastest):
 // which colour a draw picks depends on it. The shell fills the list when the
@@ -16,7 +17,7 @@ inline void FillTestPalette() {
   FillBlockColourList(BlockColourList);
 }
 
-// A block colour as a cell's kind: red in the low byte.
+// A block colour as a cell's kind, which is signed: red in the low byte.
 inline int32_t Rgb(uint32_t red, uint32_t green, uint32_t blue) {
-  return static_cast<int32_t>(red | green << 8 | blue << 16);
+  return static_cast<int32_t>(probe::Rgb(red, green, blue));
 }

@@ -13,8 +13,9 @@ namespace probe {
 // exact arithmetic a test writes down: one or two steps a channel, three to
 // be safe. Anything further off is a wrong pixel.
 constexpr int BlendRounding = 3;
-// What a scaled or smoothed edge may stray from the colour beside it.
-constexpr int EdgeRounding = 12;
+// Against a colour the test works out with Blend below, which truncates:
+// one step more.
+constexpr int BlendedRounding = BlendRounding + 1;
 
 // The program's colour layout: red in the low byte.
 inline constexpr uint32_t Rgb(uint32_t r, uint32_t g, uint32_t b) { return r | g << 8 | b << 16; }
