@@ -13,7 +13,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from xharness import Display, wait_exit, wait_until  # noqa: E402
+from xharness import Display, wait_until  # noqa: E402
 
 # screen, window manager, window at start, the windows each accepted Right gives
 SHAPES = [
@@ -95,8 +95,7 @@ def check_shape(program, artifacts, screen, manager, start, steps):
             f"{name}: Right past {largest} changed the window to {display.window_size(refused)}"
         display.screenshot(window, os.path.join(artifacts, f"fit-{name}-largest.png"))
 
-        display.request_close(window)
-        assert wait_exit(process, 10) == 0
+        display.close_window(process, window, f"{name}: close request")
         print(f"ok: {name} starts at {start[0]} x {start[1]}, grows to {largest[0]} x {largest[1]}")
     finally:
         if manager_process:

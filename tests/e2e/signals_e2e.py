@@ -20,9 +20,16 @@ SCALE_UP = ("Escape", "Down", "Down", "Return")  # to the scale entry, Right fol
 
 def ended(process, what, start):
     status = wait_exit(process, 10)
-    took = (time.monotonic() - start) * 1000
-    errors = process.stderr.read()
     assert status == 0, f"{what}: exit status {status}"
+    quiet(process, what, (time.monotonic() - start) * 1000)
+
+
+def closed(display, process, window, what):
+    quiet(process, what, display.close_window(process, window, what))
+
+
+def quiet(process, what, took):
+    errors = process.stderr.read()
     assert errors == "", f"{what}: the program wrote {errors!r}"
     print(f"ok: {what}: ended with 0 after {took:.0f} ms")
 
@@ -50,9 +57,7 @@ def late_wake_up(display, program, artifacts):
         for x in range(10, 200, 20):
             display.run("xdotool", "mousemove", "--window", window, str(x), str(x))
             time.sleep(0.05)
-        start = time.monotonic()
-        display.request_close(window)
-        ended(process, "close request with SDL's wake-up arriving after the window", start)
+        closed(display, process, window, "close request with SDL's wake-up arriving after the window")
         if os.path.exists(log):
             return
     raise AssertionError("SDL sent no wake-up in five runs: the late wake-up was never tried")
@@ -71,9 +76,7 @@ def main():
         ended(process, "SIGHUP in the menu", start)
 
         process, window = started(display, program, ())
-        start = time.monotonic()
-        display.request_close(window)
-        ended(process, "close request in the menu", start)
+        closed(display, process, window, "close request in the menu")
 
         for number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
             process, window = started(display, program, TWO_PLAYERS)
@@ -85,9 +88,7 @@ def main():
 
         process, window = started(display, program, TWO_PLAYERS)
         time.sleep(1)
-        start = time.monotonic()
-        display.request_close(window)
-        ended(process, "close request in a two-player game at scale 1.76", start)
+        closed(display, process, window, "close request in a two-player game at scale 1.76")
 
         # The signal arrives while the window is being made again.
         process, _ = started(display, program, SCALE_UP)
@@ -102,9 +103,7 @@ def main():
         process, _ = started(display, program, SCALE_UP + ("Right",))
         window = display.find_window(process)
         assert display.window_size(window) == (1140, 1170), display.window_size(window)
-        start = time.monotonic()
-        display.request_close(window)
-        ended(process, "close request right after a scale change", start)
+        closed(display, process, window, "close request right after a scale change")
     finally:
         display.close()
 

@@ -10,7 +10,7 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from xharness import Display, close_to, wait_exit, wait_until  # noqa: E402
+from xharness import Display, close_to, wait_until  # noqa: E402
 
 CLEAR = (187, 204, 187)
 TITLE = re.compile(r"^Pellovar \[1\.0\.1\.8\] \| FPS:\d+, Gc\d+, Tc\d+, Fc\d+, Sc\d+, "
@@ -33,9 +33,7 @@ def check_desktop(program, artifacts, width, expected_size, cell):
         # background blocks.
         border = [picture.cell(c, r, cell) for c in range(0, 3) for r in range(0, 39)]
         assert any(close_to(p, CLEAR, 2) for p in border), "no clear-colour cell at the left edge"
-        display.request_close(window)
-        status = wait_exit(process, 10)
-        assert status == 0, f"close request: exit status {status}"
+        display.close_window(process, window)
         print(f"ok: {width}-wide desktop gives {size}, title ok (FPS {fps}), closed with 0")
     finally:
         display.close()

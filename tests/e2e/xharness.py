@@ -130,6 +130,15 @@ class Display:
         x11.XFlush(display)
         x11.XCloseDisplay(display)
 
+    def close_window(self, process, window, what="close request", timeout=10.0):
+        """Asks the window to close as a window manager would; the program must
+        end with status 0 within `timeout` s. Returns how long it took, in ms."""
+        start = time.monotonic()
+        self.request_close(window)
+        status = wait_exit(process, timeout)
+        assert status == 0, f"{what}: exit status {status}"
+        return (time.monotonic() - start) * 1000
+
 
 class Picture:
     def __init__(self, ppm):

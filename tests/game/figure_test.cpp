@@ -10,7 +10,7 @@
 #include "runtime/random.h"
 #include "runtime/text.h"
 #include "shell/state.h"
-#include "tests/game/model_support.h"
+#include "tests/support/model.h"
 
 namespace {
 
@@ -44,15 +44,11 @@ TEST(FigureCatalogue, ShapesBoundsAndPivots) {
     const size_t figuresBefore = MapCount(FigureRegistry);
     Figure* figure = CreateFigure(c.type, colour);
     ASSERT_NE(figure, nullptr);
-    EXPECT_EQ(BoxPicture(figure), c.picture);
+    ExpectShape(figure, {c.picture, c.colSpan, c.rowSpan, c.pivotCol, c.pivotRow});
     EXPECT_EQ(figure->minCol, c.minCol);
     EXPECT_EQ(figure->maxCol, c.maxCol);
     EXPECT_EQ(figure->minRow, c.minRow);
     EXPECT_EQ(figure->maxRow, c.maxRow);
-    EXPECT_EQ(figure->colSpan, c.colSpan);
-    EXPECT_EQ(figure->rowSpan, c.rowSpan);
-    EXPECT_EQ(figure->pivotCol, c.pivotCol);
-    EXPECT_EQ(figure->pivotRow, c.pivotRow);
     EXPECT_EQ(figure->type, c.type);
     EXPECT_EQ(figure->colour, colour);
     EXPECT_EQ(figure->x, 0);

@@ -4,18 +4,16 @@
 // ownership rules still hold.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <sstream>
 #include <string>
-#include <unordered_set>
 
 #include "game/playfield.h"
 #include "play/effects.h"
 #include "runtime/random.h"
-#include "runtime/text.h"
 #include "shell/state.h"
-#include "tests/game/model_support.h"
+#include "tests/support/model.h"
+#include "tests/support/registry_check.h"
 
 namespace {
 
@@ -119,119 +117,22 @@ void Step(Lane& lane) {
   }
 }
 
-testing::AssertionResult CheckFigure(const Figure* figure) {
-  int lowRow = 4, highRow = -1, lowCol = 4, highCol = -1;
-  for (int r = 0; r < 4; ++r) {
-    for (int k = 0; k < 4; ++k) {
-      if (!figure->cells[r][k]) continue;
-      lowRow = std::min(lowRow, r);
-      highRow = std::max(highRow, r);
-      lowCol = std::min(lowCol, k);
-      highCol = std::max(highCol, k);
-    }
-  }
-  if (!MapFind(FigureRegistry, IdentityKey(figure))) {
-    return testing::AssertionFailure() << "a live figure is not registered";
-  }
-  if (highRow < 0) {
-    if (figure->minCol | figure->maxCol | figure->minRow | figure->maxRow | figure->colSpan |
-        figure->rowSpan) {
-      return testing::AssertionFailure() << "an empty figure has bounds";
-    }
-    return testing::AssertionSuccess();
-  }
-  if (figure->minRow != lowRow || figure->maxRow != highRow || figure->minCol != lowCol ||
-      figure->maxCol != highCol) {
-    return testing::AssertionFailure()
-           << "bounds rows " << int(figure->minRow) << "-" << int(figure->maxRow) << " columns "
-           << int(figure->minCol) << "-" << int(figure->maxCol) << ", cells occupy rows "
-           << lowRow << "-" << highRow << " columns " << lowCol << "-" << highCol;
-  }
-  if (figure->colSpan != highCol - lowCol || figure->rowSpan != highRow - lowRow) {
-    return testing::AssertionFailure() << "spans do not match the bounds";
-  }
-  if (figure->pivotCol != figure->colSpan / 2 + 1 || figure->pivotRow != figure->rowSpan / 2 + 1) {
-    return testing::AssertionFailure() << "pivots (" << int(figure->pivotCol) << ", "
-                                       << int(figure->pivotRow) << ") for spans ("
-                                       << int(figure->colSpan) << ", " << int(figure->rowSpan)
-                                       << ")";
-  }
-  return testing::AssertionSuccess();
-}
-
+// The registries against the two lanes, and each figure in play inside its field.
 testing::AssertionResult CheckModel(Lane* lanes, int laneCount, bool scanWholeGrid) {
-  std::unordered_set<const CellStyle*> cells;
-  std::unordered_set<const EffectRecord*> listed, owned;
-  for (EffectRecord* e = ListFirst(EffectList); e; e = ListNext(EffectList)) listed.insert(e);
-
-  auto visit = [&](const CellStyle* cell, const char* where) -> testing::AssertionResult {
-    if (!cells.insert(cell).second) {
-      return testing::AssertionFailure() << "a cell is referenced twice (" << where << ")";
-    }
-    if (!MapFind(CellStyleRegistry, IdentityKey(cell))) {
-      return testing::AssertionFailure() << "an unregistered cell in " << where;
-    }
-    if (!IsPaletteColour(static_cast<uint32_t>(cell->kind)) ||
-        cell->spriteKey != DecimalText(cell->kind) || cell->tag != GameCellTag) {
-      return testing::AssertionFailure() << "cell in " << where << " has kind " << cell->kind
-                                         << ", key \"" << cell->spriteKey << "\", tag "
-                                         << int(cell->tag);
-    }
-    if (cell->effect) {
-      if (!owned.insert(cell->effect).second) {
-        return testing::AssertionFailure() << "an effect record is shared (" << where << ")";
-      }
-      if (!listed.count(cell->effect)) {
-        return testing::AssertionFailure() << "an effect record outside EffectList (" << where
-                                           << ")";
-      }
-      if (cell->effect->shiftEnd != 0 && !IsPaletteColour(cell->effect->shownColour)) {
-        return testing::AssertionFailure() << "shown colour " << cell->effect->shownColour;
-      }
-    }
-    return testing::AssertionSuccess();
-  };
-
+  RegistryCheck check;
+  for (int n = 0; n < laneCount; ++n) {
+    check.Field(*lanes[n].field, scanWholeGrid);
+    check.FigureInPlay(lanes[n].current, true);
+    check.FigureInPlay(lanes[n].next, true);
+  }
+  check.Finish();
+  if (!check.Ok()) return testing::AssertionFailure() << check.Failure();
   for (int n = 0; n < laneCount; ++n) {
     const Lane& lane = lanes[n];
-    const Playfield& field = *lane.field;
-    const int rowLimit = scanWholeGrid ? 255 : std::min(255, field.maxRow + 3);
-    const int colLimit = scanWholeGrid ? 255 : std::min(255, field.maxCol + 3);
-    for (int row = 0; row <= rowLimit; ++row) {
-      for (int column = 0; column <= colLimit; ++column) {
-        const CellStyle* cell = field.cells[row][column];
-        if (!cell) continue;
-        if (row > field.maxRow || column > field.maxCol) {
-          return testing::AssertionFailure() << "settled cell outside the field at row " << row
-                                             << ", column " << column;
-        }
-        if (auto result = visit(cell, "field"); !result) return result;
-      }
-    }
-    for (const Figure* figure : {lane.current, lane.next}) {
-      if (auto result = CheckFigure(figure); !result) return result;
-      for (auto& row : figure->cells) {
-        for (const CellStyle* cell : row) {
-          if (!cell) continue;
-          if (auto result = visit(cell, "figure"); !result) return result;
-        }
-      }
-    }
-    if (OutOfField(lane.current, field, lane.current->x, lane.current->y)) {
+    if (OutOfField(lane.current, *lane.field, lane.current->x, lane.current->y)) {
       return testing::AssertionFailure() << "the figure in play left the field: ("
                                          << lane.current->x << ", " << lane.current->y << ")";
     }
-  }
-  if (MapCount(CellStyleRegistry) != cells.size()) {
-    return testing::AssertionFailure() << "registry holds " << MapCount(CellStyleRegistry)
-                                       << " cells, " << cells.size() << " are reachable";
-  }
-  if (ListCount(EffectList) != owned.size()) {
-    return testing::AssertionFailure() << "EffectList holds " << ListCount(EffectList)
-                                       << " records, " << owned.size() << " are owned";
-  }
-  if (MapCount(FigureRegistry) != static_cast<size_t>(2 * laneCount)) {
-    return testing::AssertionFailure() << MapCount(FigureRegistry) << " figures registered";
   }
   return testing::AssertionSuccess();
 }

@@ -6,7 +6,7 @@
 
 #include "game/playfield.h"
 #include "shell/state.h"
-#include "tests/game/model_support.h"
+#include "tests/support/model.h"
 
 namespace {
 
@@ -199,20 +199,17 @@ TEST(PlayfieldRotation, BarTurnsAboutItsPivotAwayFromTheWalls) {
   Playfield& field = GameField();
   Figure* bar = CreateFigure(4, Grey);
   ASSERT_TRUE(TryMove(field, bar, 4, 5, false));
-  ASSERT_TRUE(RotateFigure(field, bar, false, true, true));
-  EXPECT_EQ(BoxPicture(bar), "####");
-  EXPECT_EQ(bar->x, 3);
-  EXPECT_EQ(bar->y, 6);
-  EXPECT_EQ(bar->colSpan, 3);
-  EXPECT_EQ(bar->rowSpan, 0);
-  EXPECT_EQ(bar->pivotCol, 2);
-  EXPECT_EQ(bar->pivotRow, 1);
-  ASSERT_TRUE(RotateFigure(field, bar, false, true, true));
-  EXPECT_EQ(BoxPicture(bar), "#/#/#/#");
-  EXPECT_EQ(bar->x, 4);
-  EXPECT_EQ(bar->y, 5);
-  EXPECT_EQ(bar->pivotCol, 1);
-  EXPECT_EQ(bar->pivotRow, 2);
+  // The state after each of two turns: flat, then upright where it began.
+  struct Turned {
+    FigureShape shape;
+    int x, y;
+  } turns[] = {{{"####", 3, 0, 2, 1}, 3, 6}, {{"#/#/#/#", 0, 3, 1, 2}, 4, 5}};
+  for (const Turned& t : turns) {
+    ASSERT_TRUE(RotateFigure(field, bar, false, true, true));
+    ExpectShape(bar, t.shape);
+    EXPECT_EQ(bar->x, t.x) << t.shape.picture;
+    EXPECT_EQ(bar->y, t.y) << t.shape.picture;
+  }
 }
 
 TEST(PlayfieldRotation, WallPushOnlyWhenAsked) {

@@ -6,7 +6,7 @@
 #include "render/label.h"
 #include "runtime/random.h"
 #include "shell/state.h"
-#include "tests/game/model_support.h"
+#include "tests/support/model.h"
 
 namespace {
 

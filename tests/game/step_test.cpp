@@ -13,11 +13,11 @@
 #include "play/effects.h"
 #include "play/player.h"
 #include "render/label.h"
-#include "tests/game/model_support.h"
+#include "tests/support/model.h"
+#include "tests/support/stepping_clock.h"
 #include "runtime/clock.h"
 #include "runtime/random.h"
 #include "shell/state.h"
-#include "tests/game/model_support.h"
 
 namespace {
 
@@ -26,15 +26,15 @@ constexpr int32_t Red = 255 | 31 << 8 | 31 << 16;
 constexpr int32_t Blue = 31 | 31 << 8 | 255 << 16;
 constexpr int32_t Green = 31 | 255 << 8 | 31 << 16;
 
-int64_t clockNow = 0;
-int64_t ReadTestClock() { return clockNow; }
+// The program's clock, moved by hand.
+int64_t& clockNow = testclock::now;
 
 class StepTest : public testing::Test {
  protected:
   void SetUp() override {
     ZeroGlobalState();
     FillTestPalette();
-    SetClockSource(ReadTestClock);
+    testclock::Install(0);
     SeedRandom(2024);
     held.assign(ActionCount, false);
     NewGame("Player1", players == 1 ? "" : "Player2");
@@ -42,7 +42,7 @@ class StepTest : public testing::Test {
     clockNow = 10000;
     gameState.now = clockNow;
   }
-  void TearDown() override { SetClockSource(nullptr); }
+  void TearDown() override { testclock::Remove(); }
 
   Player& P(int index = 0) { return gameState.players[index]; }
 
@@ -530,11 +530,8 @@ TEST_F(StepTest, RunningOutOfMemoryAtALockCostsCellsOrTimeNeverTheGame) {
   }
 }
 
-int64_t steppingClock = 0;
-int64_t ReadSteppingClock() { return steppingClock += 7; }
-
 TEST_F(StepTest, GameTickReportsItsDuration) {
-  SetClockSource(ReadSteppingClock);
+  testclock::Install(clockNow, 7);
   EXPECT_EQ(GameTick(), 7);
 }
 

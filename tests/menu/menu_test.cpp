@@ -8,7 +8,7 @@
 
 #include "menu/menu.h"
 #include "play/keys.h"
-#include "tests/play/substitute_keyboard.h"
+#include "tests/support/keyboard.h"
 #include "render/label.h"
 #include "runtime/keyboard.h"
 #include "shell/state.h"

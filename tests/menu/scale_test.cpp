@@ -9,7 +9,8 @@
 
 #include "menu/menu.h"
 #include "play/keys.h"
-#include "tests/play/substitute_keyboard.h"
+#include "tests/support/keyboard.h"
+#include "tests/support/screen_fixture.h"
 #include "render/label.h"
 #include "runtime/keyboard.h"
 #include "runtime/platform.h"
@@ -21,15 +22,15 @@ namespace {
 
 KeyboardSubstitute keyboard;
 
-class ScaleOption : public testing::Test {
+class ScaleOption : public probe::PlatformTest {
  protected:
   void SetUp() override {
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
     StartWithSubstituteKeyboard(keyboard);
-    ASSERT_TRUE(StartPlatform());
+    if (HasFatalFailure()) return;
+    StartOffscreen();  // after the keyboard: PlatformTest::SetUp would clear it
   }
   void TearDown() override {
-    StopPlatform();
+    PlatformTest::TearDown();
     SubstituteKeyboard(nullptr);
   }
   void OpenAt(float scale) {

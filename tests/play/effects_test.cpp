@@ -12,7 +12,8 @@
 #include "runtime/random.h"
 #include "runtime/text.h"
 #include "shell/state.h"
-#include "tests/game/model_support.h"
+#include "tests/support/model.h"
+#include "tests/support/stepping_clock.h"
 
 namespace {
 
@@ -433,11 +434,9 @@ TEST(EffectAdvance, ColourShiftEndsOnTheCellsOwnColour) {
 
 TEST(EffectAdvance, ReturnsTheTimeItTookOnTheProgramClock) {
   ZeroGlobalState();
-  static int64_t reading;
-  reading = 40;
-  SetClockSource([]() { return reading += 7; });
+  testclock::Install(40, 7);
   EXPECT_EQ(AdvanceEffects(), 7);
-  SetClockSource(nullptr);
+  testclock::Remove();
 }
 
 TEST(EffectSpread, NeighboursTakeTheFigureColourAndShowAFixedBlend) {

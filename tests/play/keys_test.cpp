@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "play/keys.h"
-#include "tests/play/substitute_keyboard.h"
+#include "tests/support/keyboard.h"
 #include "runtime/keyboard.h"
 #include "shell/state.h"
 

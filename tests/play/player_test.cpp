@@ -17,7 +17,8 @@
 #include "runtime/random.h"
 #include "shell/display.h"
 #include "shell/state.h"
-#include "tests/render/screen_probe.h"
+#include "tests/support/palette.h"
+#include "tests/support/screen_fixture.h"
 
 namespace {
 
@@ -26,14 +27,6 @@ constexpr uint64_t Player1Pattern = 0x7652839688C2982Dull;
 constexpr uint64_t Player2Pattern = 0xE72E2EB47B369434ull;
 constexpr uint64_t EmptyNamePattern = 0x4496368060A37467ull;
 constexpr uint64_t ZoePattern = 0xC51A845D99A31896ull;  // "Zoë", two bytes for the ë
-
-void FillPalette() {
-  const uint32_t levels[] = {31, 63, 95, 127, 159, 191, 223, 255};
-  ListClear(BlockColourList);
-  for (uint32_t b : levels)
-    for (uint32_t g : levels)
-      for (uint32_t r : levels) ListAppend(BlockColourList) = r | g << 8 | b << 16;
-}
 
 // Every field of the record is zero, the grid included.
 ::testing::AssertionResult IsAllZero(const Player& p) {
@@ -57,7 +50,7 @@ class NewGameTest : public testing::Test {
  protected:
   void SetUp() override {
     ZeroGlobalState();
-    FillPalette();
+    FillTestPalette();
   }
   Player& P(int index = 0) { return gameState.players[index]; }
 
@@ -212,16 +205,16 @@ TEST_F(NewGameTest, HandlersIgnoreCodeZeroWithoutAKeyboard) {
 }
 
 // With a screen open, labels get their sprites and keep text, size and colour.
-class NewGameOnScreen : public testing::Test {
+class NewGameOnScreen : public probe::PlatformTest {
  protected:
   void SetUp() override {
-    ZeroGlobalState();
-    ASSERT_TRUE(StartPlatform());
+    PlatformTest::SetUp();
+    if (HasFatalFailure()) return;
     ASSERT_NE(OpenDisplay(1, 16, 1.0f, 1.0f, true), 0);
   }
   void TearDown() override {
-    SetClockSource(nullptr);
-    StopPlatform();
+    testclock::Remove();
+    PlatformTest::TearDown();
   }
   static void ExpectLabel(const TextLabel* label, const std::string& text, float sizeX,
                           float sizeY, uint32_t colour) {
@@ -253,7 +246,7 @@ TEST_F(NewGameOnScreen, LabelsShowNameGameOverAndScore) {
 }
 
 TEST_F(NewGameOnScreen, ClearedRowRewritesTheScoreLabel) {
-  SetClockSource(probe::FixedClock);
+  testclock::Install(10000);
   NewGame("Player1", "");
   Player& p = gameState.players[0];
   for (int column = 0; column <= 7; ++column) {
@@ -276,7 +269,7 @@ TEST_F(NewGameOnScreen, ClearedRowRewritesTheScoreLabel) {
   gameState.now += 1100;
   AdvanceEffects();
   CaptureFrames(true);
-  probe::frameClock = gameState.now;
+  testclock::now = gameState.now;
   DrawGameScreen();
   probe::DumpFrame(probe::LastFrame(), "player_score_after_one_row");
   CaptureFrames(false);
@@ -292,7 +285,7 @@ TEST(NamePattern, KnownAnswers) {
 
 TEST(NamePattern, SameNameSamePatternAcrossGames) {
   ZeroGlobalState();
-  FillPalette();
+  FillTestPalette();
   NewGame("Player1", "Player2");
   const uint64_t first[] = {gameState.players[0].namePattern, gameState.players[1].namePattern};
   NewGame("Player1", "Player2");

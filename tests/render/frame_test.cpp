@@ -8,7 +8,7 @@
 
 #include "play/effects.h"
 #include "render/frame.h"
-#include "tests/render/screen_probe.h"
+#include "tests/support/screen_fixture.h"
 
 using probe::Backdrop;
 using probe::ColourText;

@@ -17,6 +17,7 @@
 #include "runtime/window.h"
 #include "shell/display.h"
 #include "shell/state.h"
+#include "tests/support/screen_fixture.h"
 
 namespace {
 
@@ -391,29 +392,24 @@ TEST_F(TextImage, MAtLabelSizeIsTenByFourteenUnits) {
 
 // ---- labels ----------------------------------------------------------------------
 
-class TextLabelTest : public testing::Test {
+class TextLabelTest : public probe::SpriteScreenTest {
  protected:
   static constexpr int ScreenW = 160;
   static constexpr int ScreenH = 80;
 
+  TextLabelTest() {
+    width = ScreenW;
+    height = ScreenH;
+  }
   void SetUp() override {
-    ZeroGlobalState();
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    ASSERT_TRUE(StartPlatform());
-    ASSERT_NE(StartSpriteService(), 0);
-    window = OpenAppWindow(AnyWindow, 0, 0, ScreenW, ScreenH, "label test", WindowHidden);
-    ASSERT_NE(window, 0);
-    ASSERT_NE(OpenGlScreen(GetNativeWindow(window), 0, 0, ScreenW, ScreenH, 0, 0, 0, 0), 0);
-    SetFlipRateLimit(0);
-    CaptureFrames(true);
+    SpriteScreenTest::SetUp();
     screenState.scaleX = 1;
     screenState.scaleY = 1;
   }
   void TearDown() override {
     MapReset(TextLabelMap);
     while (TextLabel** label = MapNext(TextLabelMap)) DestroyTextLabel(*label);
-    CaptureFrames(false);
-    StopPlatform();
+    SpriteScreenTest::TearDown();
   }
 
   // The sprite drawn on black, read back: white lettering shows its alpha in
@@ -422,16 +418,11 @@ class TextLabelTest : public testing::Test {
     ClearFrame(0);
     DrawSpriteBlended(sprite, 0, 0, 255);
     PresentFrame();
-    std::vector<uint32_t> frame;
-    int w = 0, h = 0;
-    EXPECT_TRUE(LastFramePixels(frame, w, h));
-    return frame;
+    return SpriteScreenTest::Shown();
   }
   static int Red(const std::vector<uint32_t>& frame, int x, int y) {
     return static_cast<int>(frame.at(static_cast<size_t>(y) * ScreenW + x) >> 16 & 0xFF);
   }
-
-  int window = 0;
 };
 
 TEST_F(TextLabelTest, CreateAndDestroy) {
@@ -547,8 +538,8 @@ TEST_F(TextLabelTest, ReductionFiltersOnlyFromOnePixelPerUnit) {
       for (int x = 0; x < s.w; ++x)
         for (int mode = 0; mode < 2; ++mode)
           worst[mode] = std::max(worst[mode], std::abs(Red(frame, x, y) - Alpha(reduced[mode], x, y)));
-    EXPECT_LE(worst[c.mode], 3) << "scale " << c.scale << " size " << c.size << ": the expected reduction";
-    EXPECT_GT(worst[1 - c.mode], 3) << "scale " << c.scale << " size " << c.size << ": the other reduction";
+    EXPECT_LE(worst[c.mode], probe::BlendRounding) << "scale " << c.scale << " size " << c.size << ": the expected reduction";
+    EXPECT_GT(worst[1 - c.mode], probe::BlendRounding) << "scale " << c.scale << " size " << c.size << ": the other reduction";
     for (int image : reduced) DisposeImage(image);
     DestroyTextLabel(label);
   }

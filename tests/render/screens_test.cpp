@@ -15,7 +15,7 @@
 #include "render/frame.h"
 #include "render/screens.h"
 #include "runtime/text.h"
-#include "tests/render/screen_probe.h"
+#include "tests/support/screen_fixture.h"
 
 using probe::Backdrop;
 using probe::ColourText;
@@ -234,14 +234,10 @@ TEST_F(GameScreen, NoGameShowsOnlyTheBackgroundAndGameLabels) {
   }
 }
 
-// Each reading of this clock is 7 ms after the one before.
-int64_t steppingClock = 0;
-int64_t SteppingClock() { return steppingClock += 7; }
-
 TEST_F(GameScreen, ReturnsTheTimeItTook) {
   gameState.playerCount = 1;
   PlayerWithField(0);
-  SetClockSource(SteppingClock);
+  testclock::Install(0, 7);  // each reading 7 ms after the one before
   // Read at the start, once by the drawing, and at the end.
   EXPECT_EQ(DrawGameScreen(), 14);
   EXPECT_EQ(DrawMenuScreen(), 14);
@@ -478,7 +474,7 @@ TEST_F(MenuScreenLook, MainMenuWithTheRealStyles) {
   ASSERT_GT(selected->label->spriteWidth, 0) << "the font must render the entry";
   const double half = (selected->label->spriteWidth / 18.0 + 1) * 0.5;
   const int x = static_cast<int>(RoundEven(19 - half)) * 18 + 2;
-  EXPECT_TRUE(Near(frame.At(x, 16 * 18 + 2), bar, 4))
+  EXPECT_TRUE(Near(frame.At(x, 16 * 18 + 2), bar, probe::BlendedRounding))
       << "expected " << ColourText(bar) << " got " << ColourText(frame.At(x, 16 * 18 + 2));
 }
 

@@ -14,6 +14,7 @@
 #include "runtime/platform.h"
 #include "runtime/screen.h"
 #include "runtime/window.h"
+#include "tests/support/screen_fixture.h"
 
 namespace {
 
@@ -26,28 +27,16 @@ struct DrawSpec {
   uint32_t tint;  // 0xFFFFFFFF: none
 };
 
-class IncrementalFrames : public testing::Test {
+class IncrementalFrames : public probe::SpriteScreenTest {
  protected:
-  void SetUp() override {
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    ASSERT_TRUE(StartPlatform());
-    ASSERT_NE(StartSpriteService(), 0);
-    CaptureFrames(true);
-  }
   void TearDown() override {
     RepaintWholeFrames(false);
-    CaptureFrames(false);
-    StopPlatform();
+    SpriteScreenTest::TearDown();
   }
 
   // Opens the window and screen at a new size; every sprite is made again.
-  void Open(int width, int height) {
-    if (window) CloseAppWindow(window);
-    window = OpenAppWindow(AnyWindow, 0, 0, width, height, "frames", WindowTitleBar | WindowHidden);
-    ASSERT_NE(window, 0);
-    ASSERT_NE(OpenGlScreen(GetNativeWindow(window), 0, 0, width, height, 0, 0, 0, 0), 0);
-    this->width = width;
-    this->height = height;
+  void Open(int w, int h) {
+    SpriteScreenTest::Open(w, h);
     sprites.assign(6, 0);
     for (size_t k = 0; k < sprites.size(); ++k) Remake(k);
   }
@@ -110,25 +99,6 @@ class IncrementalFrames : public testing::Test {
     PresentFrame();
   }
 
-  std::vector<uint32_t> Shown() {
-    std::vector<uint32_t> pixels;
-    int w = 0, h = 0;
-    EXPECT_TRUE(LastFramePixels(pixels, w, h));
-    EXPECT_EQ(w, width);
-    EXPECT_EQ(h, height);
-    return pixels;
-  }
-
-  // What reached the window: the frame is only half the way to the player.
-  std::vector<uint32_t> Sent() {
-    std::vector<uint32_t> pixels;
-    int w = 0, h = 0;
-    EXPECT_TRUE(WindowPixels(pixels, w, h));
-    EXPECT_EQ(w, width);
-    EXPECT_EQ(h, height);
-    return pixels;
-  }
-
   void ExpectSame(const std::vector<uint32_t>& got, const std::vector<uint32_t>& want, int frame,
                   const char* gotName, const char* wantName) {
     for (size_t i = 0; i < want.size(); ++i) {
@@ -142,8 +112,6 @@ class IncrementalFrames : public testing::Test {
   }
 
   std::mt19937 random{20261208};
-  int window = 0;
-  int width = 0, height = 0;
   std::vector<int> sprites;
 };
 

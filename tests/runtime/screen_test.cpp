@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -14,68 +15,52 @@
 #include "runtime/platform.h"
 #include "runtime/screen.h"
 #include "runtime/window.h"
+#include "tests/support/screen_fixture.h"
 
 namespace {
 
 constexpr int ScreenW = 64;
 constexpr int ScreenH = 48;
-constexpr int Tolerance = 3;  // blending rounds differently from the arithmetic here
 
 // Colours as the program passes them: red in the low byte.
 constexpr uint32_t Red = 0x0000FF, Green = 0x00FF00, Blue = 0xFF0000, White = 0xFFFFFF;
 constexpr uint32_t Black = 0x000000;
 
-std::string Hex(uint32_t v) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%08X", v);
-  return text;
-}
+using probe::FrameColour;
+using probe::Hex;
 
-// Straight RGBA (red low byte) to the 0xAARRGGBB a frame holds, made opaque.
-uint32_t FrameColour(uint32_t rgba) {
-  return 0xFF000000u | (rgba & 0xFF) << 16 | (rgba & 0xFF00) | (rgba >> 16 & 0xFF);
-}
-
-class ScreenTest : public testing::Test {
+class ScreenTest : public probe::SpriteScreenTest {
  protected:
-  void SetUp() override {
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    ASSERT_TRUE(StartPlatform());
-    ASSERT_NE(StartSpriteService(), 0);
-    window = OpenAppWindow(AnyWindow, 0, 0, ScreenW, ScreenH, "screen test",
-                           WindowCentred | WindowTitleBar | WindowHidden);
-    ASSERT_NE(window, 0);
-    ASSERT_NE(OpenGlScreen(GetNativeWindow(window), 0, 0, ScreenW, ScreenH, 0, 0, 0, 0), 0);
-    SetFlipRateLimit(0);
-    CaptureFrames(true);
-  }
-  void TearDown() override {
-    CaptureFrames(false);
-    StopPlatform();
+  ScreenTest() {
+    width = ScreenW;
+    height = ScreenH;
   }
 
   // Presents the frame and keeps its pixels for Pixel().
   void Present() {
     PresentFrame();
-    int w = 0, h = 0;
-    ASSERT_TRUE(LastFramePixels(frame, w, h));
-    ASSERT_EQ(w, ScreenW);
-    ASSERT_EQ(h, ScreenH);
+    frame = Shown();
+    ASSERT_EQ(frame.size(), static_cast<size_t>(ScreenW * ScreenH));
   }
   uint32_t Pixel(int x, int y) const { return frame.at(static_cast<size_t>(y) * ScreenW + x); }
 
-  // Checks the red, green and blue of a frame pixel within the tolerance.
+  // Checks the red, green and blue of a frame pixel within the blending's rounding.
   void ExpectPixel(int x, int y, uint32_t expectedArgb, const std::string& what) const {
-    uint32_t actual = Pixel(x, y);
-    for (int shift = 0; shift < 24; shift += 8) {
-      int want = static_cast<int>(expectedArgb >> shift & 0xFF);
-      int got = static_cast<int>(actual >> shift & 0xFF);
-      if (std::abs(want - got) > Tolerance) {
-        ADD_FAILURE() << what << " at (" << x << ", " << y << "): expected " << Hex(expectedArgb)
-                      << ", got " << Hex(actual);
-        return;
-      }
+    const uint32_t actual = Pixel(x, y);
+    if (!probe::Near(actual, expectedArgb)) {
+      ADD_FAILURE() << what << " at (" << x << ", " << y << "): expected " << Hex(expectedArgb)
+                    << ", got " << Hex(actual);
     }
+  }
+
+  // A pixel to look at, its colour as the program passes it.
+  struct Spot {
+    int x, y;
+    uint32_t colour;
+    const char* what;
+  };
+  void ExpectPixels(std::initializer_list<Spot> spots, const std::string& context = "") const {
+    for (const Spot& s : spots) ExpectPixel(s.x, s.y, FrameColour(s.colour), context + s.what);
   }
 
   // A transparent image with the given straight RGBA pixels set.
@@ -85,7 +70,6 @@ class ScreenTest : public testing::Test {
     return image;
   }
 
-  int window = 0;
   std::vector<uint32_t> frame;
 };
 
@@ -240,12 +224,14 @@ TEST_F(ScreenTest, DrawingAgainStartsFromTheSpritesPixels) {
   ClearFrame(Black);
   DrawSpriteBlended(sprite, 0, 0, 255);
   Present();
-  ExpectPixel(0, 0, FrameColour(Red), "first drawing kept");
-  ExpectPixel(1, 3, FrameColour(Red), "first drawing kept, bottom");
-  ExpectPixel(3, 3, FrameColour(Blue), "second drawing");
-  ExpectPixel(3, 0, FrameColour(Blue), "clipped drawing");
-  ExpectPixel(2, 0, FrameColour(Red), "left of the clipped drawing");
-  ExpectPixel(4, 4, FrameColour(Black), "outside the sprite");
+  ExpectPixels({
+      {0, 0, Red, "first drawing kept"},
+      {1, 3, Red, "first drawing kept, bottom"},
+      {3, 3, Blue, "second drawing"},
+      {3, 0, Blue, "clipped drawing"},
+      {2, 0, Red, "left of the clipped drawing"},
+      {4, 4, Black, "outside the sprite"},
+  });
   DisposeImage(red);
   DisposeImage(blue);
 }
@@ -264,11 +250,11 @@ TEST_F(ScreenTest, SpriteSizeStretchesAndMinusOneRestores) {
     ClearFrame(Black);
     DrawSpriteBlended(sprite, 10, 10, 255);
     Present();
-    std::string what = "size (" + std::to_string(c.width) + ", " + std::to_string(c.height) + ")";
-    ExpectPixel(10, 10, FrameColour(Red), what + " top left");
-    ExpectPixel(10 + c.shownW - 1, 10 + c.shownH - 1, FrameColour(Red), what + " bottom right");
-    ExpectPixel(10 + c.shownW, 10, FrameColour(Black), what + " right of it");
-    ExpectPixel(10, 10 + c.shownH, FrameColour(Black), what + " below it");
+    ExpectPixels({{10, 10, Red, "top left"},
+                  {10 + c.shownW - 1, 10 + c.shownH - 1, Red, "bottom right"},
+                  {10 + c.shownW, 10, Black, "right of it"},
+                  {10, 10 + c.shownH, Black, "below it"}},
+                 "size (" + std::to_string(c.width) + ", " + std::to_string(c.height) + ") ");
   }
 }
 
@@ -309,10 +295,8 @@ TEST_F(ScreenTest, RotationTurnsClockwiseAboutTheCentre) {
 TEST_F(ScreenTest, RotationAndSizeTogether) {
   // A 4 × 2 sprite shown 8 × 4 and turned 90°: 4 wide and 8 tall about (24, 22).
   int image = ImageOf(4, 2, Blue);
-  SetImagePixel(image, 0, 0, 0xFF000000u | Red);
-  SetImagePixel(image, 1, 0, 0xFF000000u | Red);
-  SetImagePixel(image, 0, 1, 0xFF000000u | Red);
-  SetImagePixel(image, 1, 1, 0xFF000000u | Red);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 2; ++x) SetImagePixel(image, x, y, 0xFF000000u | Red);
   int sprite = ImageToSprite(image, false, 255);
   DisposeImage(image);
   SetSpriteSize(sprite, 8, 4);
@@ -320,10 +304,12 @@ TEST_F(ScreenTest, RotationAndSizeTogether) {
   ClearFrame(Black);
   DrawSpriteBlended(sprite, 20, 20, 255);
   Present();
-  ExpectPixel(24, 19, FrameColour(Red), "top half");
-  ExpectPixel(24, 25, FrameColour(Blue), "bottom half");
-  ExpectPixel(24, 17, FrameColour(Black), "above");
-  ExpectPixel(21, 22, FrameColour(Black), "left of it");
+  ExpectPixels({
+      {24, 19, Red, "top half"},
+      {24, 25, Blue, "bottom half"},
+      {24, 17, Black, "above"},
+      {21, 22, Black, "left of it"},
+  });
 }
 
 // However large a turned draw, it covers the pixels whose centres fall

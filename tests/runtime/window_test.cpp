@@ -12,41 +12,13 @@
 
 #include "runtime/platform.h"
 #include "runtime/window.h"
+#include "tests/support/env_scope.h"
+#include "tests/support/screen_fixture.h"
 
 namespace {
 
-// Sets an environment variable for one scope and puts the old value back.
-class EnvScope {
- public:
-  EnvScope(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value) {
-      setenv(name, value, 1);
-    } else {
-      unsetenv(name);
-    }
-  }
-  ~EnvScope() {
-    if (old_) {
-      setenv(name_, old_->c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
-
-class WindowTest : public testing::Test {
+class WindowTest : public probe::PlatformTest {
  protected:
-  void SetUp() override {
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    ASSERT_TRUE(StartPlatform());
-  }
-  void TearDown() override { StopPlatform(); }
-
   static int Open(int number = AnyWindow) {
     return OpenAppWindow(number, 0, 0, 40, 30, "window test",
                          WindowCentred | WindowTitleBar | WindowHidden);

@@ -19,6 +19,8 @@
 #include "runtime/platform.h"
 #include "runtime/screen.h"
 #include "runtime/window.h"
+#include "tests/support/env_scope.h"
+#include "tests/support/pixels.h"
 
 namespace {
 
@@ -155,11 +157,9 @@ class XWindowTest : public testing::Test {
 };
 
 TEST(XPlatform, StartsOnTheX11DriverWithoutBeingTold) {
-  std::string named = std::getenv("SDL_VIDEODRIVER") ? std::getenv("SDL_VIDEODRIVER") : "";
-  unsetenv("SDL_VIDEODRIVER");
+  EnvScope driver("SDL_VIDEODRIVER", nullptr);
   bool started = StartPlatform();
   StopPlatform();
-  if (!named.empty()) setenv("SDL_VIDEODRIVER", named.c_str(), 1);
   EXPECT_TRUE(started) << "a real X display must be accepted";
 }
 
@@ -450,10 +450,7 @@ TEST_F(XWindowTest, AcceleratedScreenDrawsTheSameSprites) {
   };
   for (const auto& c : cases) {
     uint32_t got = frame[static_cast<size_t>(c.y) * w + c.x] & 0xFFFFFF;
-    bool close = true;
-    for (int shift = 0; shift < 24; shift += 8)
-      close = close && std::abs(int(got >> shift & 0xFF) - int(c.rgb >> shift & 0xFF)) <= 3;
-    EXPECT_TRUE(close) << c.what << " on " << renderer << " at (" << c.x << ", " << c.y
+    EXPECT_TRUE(probe::Near(got, c.rgb)) << c.what << " on " << renderer << " at (" << c.x << ", " << c.y
                        << "): expected " << std::hex << c.rgb << ", got " << got;
   }
   CaptureFrames(false);

@@ -13,20 +13,18 @@
 #include "runtime/text.h"
 #include "runtime/vector.h"
 #include "runtime/window.h"
-#include "tests/render/screen_probe.h"
+#include "tests/support/screen_fixture.h"
 
 using probe::Near;
 
 namespace {
 
-class DisplayOpen : public testing::Test {
+class DisplayOpen : public probe::PlatformTest {
  protected:
   void SetUp() override {
-    ZeroGlobalState();
+    PlatformTest::SetUp();
     SeedRandom(77);
-    ASSERT_TRUE(StartPlatform());
   }
-  void TearDown() override { StopPlatform(); }
 };
 
 struct GeometryCase {

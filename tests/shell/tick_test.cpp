@@ -14,7 +14,8 @@
 #include "shell/startup.h"
 #include "shell/state.h"
 #include "shell/tick.h"
-#include "tests/play/substitute_keyboard.h"
+#include "tests/support/keyboard.h"
+#include "tests/support/stepping_clock.h"
 
 namespace {
 
@@ -118,13 +119,11 @@ TEST_F(TickTest, StatisticsTextCountsRegistriesAndAverages) {
   EXPECT_EQ(StatisticsText(), " | FPS:3, Gc2, Tc0, Fc0, Sc1, L0.3, V0.7");
 }
 
-int64_t stepping = 0;
-int64_t SteppingClock() { return ++stepping; }
 
 TEST(TickDurations, EachPartsTimeGoesToLogicOrVideo) {
   // Every reading is a millisecond later, so each part reports a time of its
   // own; the tick must add exactly those, the step to L, the rest to V.
-  SetClockSource(SteppingClock);
+  testclock::Install(0, 1);
   for (uint8_t mode : {Menu, Game}) {
     ZeroGlobalState();
     gameState.mode = mode;
@@ -135,7 +134,7 @@ TEST(TickDurations, EachPartsTimeGoesToLogicOrVideo) {
     EXPECT_EQ(tickState.logicMs, logic) << "mode " << int(mode);
     EXPECT_EQ(tickState.videoMs, video) << "mode " << int(mode);
   }
-  SetClockSource(nullptr);
+  testclock::Remove();
 }
 
 // The branch a tick takes and when Escape leaves a game, with real key polls.

@@ -37,6 +37,8 @@
 #include "shell/startup.h"
 #include "shell/state.h"
 #include "shell/tick.h"
+#include "tests/support/registry_check.h"
+#include "tests/support/stepping_clock.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
@@ -46,8 +48,9 @@ extern "C" size_t __sanitizer_get_current_allocated_bytes();
 
 namespace {
 
-int64_t clockNow = 1000;  // moved by the seed: the game seeds itself from the clock
-int64_t SoakClock() { return clockNow; }
+// The program's clock, moved by hand: by the seed first, as the game seeds
+// itself from the clock, then a tick period at a time.
+int64_t& clockNow = testclock::now;
 
 KeyboardSubstitute keyboard;
 std::mt19937 rng;
@@ -238,103 +241,38 @@ size_t backgroundBaseline = 0;
 size_t menuLabelBaseline = 0;
 size_t backgroundEffectBaseline = 0;
 
-template <typename T>
-bool Registered(KeyedMap<T*>& map, T* record) {
-  auto it = map.slots.find(IdentityKey(record));
-  return it != map.slots.end() && it->second == record;
-}
-
-struct Reach {
-  std::unordered_set<const CellStyle*> cells;
-  std::unordered_set<const EffectRecord*> effects;
-  size_t backgroundCells = 0, backgroundEffects = 0, menuLabels = 0, labels = 0, figures = 0;
-};
-
-void ReachEffect(Reach& reach, const EffectRecord* effect, const char* where) {
-  if (!effect) return;
-  if (!reach.effects.insert(effect).second) Fail("an effect record is shared (%s)", where);
-}
-
-void ReachCell(Reach& reach, CellStyle* cell, uint8_t tag, const char* where) {
-  if (!reach.cells.insert(cell).second) Fail("a cell is referenced twice (%s)", where);
-  if (!Registered(CellStyleRegistry, cell)) Fail("an unregistered cell in %s", where);
-  if (cell->tag != tag) Fail("a cell in %s has tag %d", where, cell->tag);
-  if (cell->spriteKey != DecimalText(cell->kind)) Fail("a cell in %s: key and kind differ", where);
-  if (tag == GameCellTag && !IsPaletteColour(static_cast<uint32_t>(cell->kind)))
-    Fail("a game cell in %s has colour %d", where, cell->kind);
-  ReachEffect(reach, cell->effect, where);
-}
-
-void ReachLabel(Reach& reach, TextLabel* label, const char* where) {
-  if (!label) return;
-  if (!Registered(TextLabelMap, label)) Fail("an unregistered label (%s)", where);
-  ++reach.labels;
-  ReachEffect(reach, label->effect, where);
-}
-
-void ReachFigure(Reach& reach, Figure* figure) {
-  if (!figure) return;
-  if (!Registered(FigureRegistry, figure)) Fail("an unregistered figure");
-  ++reach.figures;
-  bool any = false;
-  for (auto& row : figure->cells)
-    for (CellStyle* cell : row)
-      if (cell) {
-        any = true;
-        ReachCell(reach, cell, GameCellTag, "a figure");
-      }
-  if (!any) Fail("an empty figure in play");
-}
-
 // Every registry holds exactly what the program can reach from the
 // background, the menus, the players' fields, figures and labels.
 void CheckRegistries(bool wholeGrid) {
-  Reach reach;
+  RegistryCheck check;
+  size_t backgroundCells = 0, backgroundEffects = 0, menuLabels = 0;
   for (CellStyle* cell : BackgroundLayer.cells) {
     if (!cell) continue;
-    ReachCell(reach, cell, BackgroundCellTag, "the background");
-    ++reach.backgroundCells;
-    reach.backgroundEffects += cell->effect ? 1 : 0;
+    check.Cell(cell, BackgroundCellTag, "the background");
+    ++backgroundCells;
+    backgroundEffects += cell->effect ? 1 : 0;
   }
   for (auto& [key, item] : menuState.items.slots) {
-    ReachLabel(reach, item.label, "a menu");
-    reach.menuLabels += item.label ? 1 : 0;
+    check.Label(item.label, "a menu");
+    menuLabels += item.label ? 1 : 0;
   }
   for (Player& p : gameState.players) {
-    const int rows = wholeGrid ? 255 : std::min(255, p.field.maxRow + 2);
-    const int columns = wholeGrid ? 255 : std::min(255, p.field.maxCol + 2);
-    for (int r = 0; r <= rows; ++r) {
-      for (int c = 0; c <= columns; ++c) {
-        CellStyle* cell = p.field.cells[r][c];
-        if (!cell) continue;
-        if (r > p.field.maxRow || c > p.field.maxCol) Fail("a settled cell outside its field");
-        ReachCell(reach, cell, GameCellTag, "a field");
-      }
-    }
-    ReachFigure(reach, p.current);
-    ReachFigure(reach, p.next);
-    ReachLabel(reach, p.nameLabel, "a name");
-    ReachLabel(reach, p.scoreLabel, "a score");
-    ReachLabel(reach, p.gameOverLabel, "a game-over label");
+    check.Field(p.field, wholeGrid);
+    check.FigureInPlay(p.current, false);
+    check.FigureInPlay(p.next, false);
+    check.Label(p.nameLabel, "a name");
+    check.Label(p.scoreLabel, "a score");
+    check.Label(p.gameOverLabel, "a game-over label");
   }
+  check.Finish();
+  if (!check.Ok()) Fail("%s", check.Failure().c_str());
 
-  if (CellStyleRegistry.slots.size() != reach.cells.size())
-    Fail("%zu cells registered, %zu reachable", CellStyleRegistry.slots.size(), reach.cells.size());
-  if (FigureRegistry.slots.size() != reach.figures)
-    Fail("%zu figures registered, %zu reachable", FigureRegistry.slots.size(), reach.figures);
-  if (TextLabelMap.slots.size() != reach.labels)
-    Fail("%zu labels registered, %zu reachable", TextLabelMap.slots.size(), reach.labels);
-  if (EffectList.items.size() != reach.effects.size())
-    Fail("%zu effect records, %zu reachable", EffectList.items.size(), reach.effects.size());
-  for (const EffectRecord& record : EffectList.items)
-    if (!reach.effects.count(&record)) Fail("an effect record nobody carries");
-
-  if (reach.backgroundCells != backgroundBaseline || reach.menuLabels != menuLabelBaseline ||
-      reach.backgroundEffects != backgroundEffectBaseline) {
+  if (backgroundCells != backgroundBaseline || menuLabels != menuLabelBaseline ||
+      backgroundEffects != backgroundEffectBaseline) {
     Fail("the baseline moved: %zu background cells (%zu), %zu menu labels (%zu), "
          "%zu background effects (%zu)",
-         reach.backgroundCells, backgroundBaseline, reach.menuLabels, menuLabelBaseline,
-         reach.backgroundEffects, backgroundEffectBaseline);
+         backgroundCells, backgroundBaseline, menuLabels, menuLabelBaseline,
+         backgroundEffects, backgroundEffectBaseline);
   }
   if (screenState.screenMode != 1 || MapCount(SpriteTable) != 518 || ListCount(BlockColourList) != 512)
     Fail("the screen is not whole: mode %d, %zu sprites", screenState.screenMode,
@@ -493,7 +431,7 @@ void Finish() {
   finished = true;
   StopPlatform();
   SubstituteKeyboard(nullptr);
-  SetClockSource(nullptr);
+  testclock::Remove();
 #if defined(__SANITIZE_ADDRESS__)
   __lsan_do_leak_check();
 #endif
@@ -505,11 +443,10 @@ int main(int argc, char** argv) {
   const int64_t ticks = argc > 1 ? std::atoll(argv[1]) : 100000;
   const uint32_t seed = argc > 2 ? static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 10)) : 1;
   rng.seed(seed);
-  clockNow += seed % 100000;
+  testclock::Install(1000 + seed % 100000);
   setenv("SDL_VIDEODRIVER", "offscreen", 0);
   setenv("SDL_AUDIODRIVER", "dummy", 0);
 
-  SetClockSource(SoakClock);
   std::memset(&keyboard, 0, sizeof keyboard);
   keyboard.focused = true;
   SubstituteKeyboard(&keyboard);

@@ -1,21 +1,14 @@
 // SPDX-License-Identifier: MIT
-// Helpers shared by the game model and effect tests.
+// Helpers shared by the game model and effect tests: reading a figure's box,
+// and (through palette.h) the block colours.
 #pragma once
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
 
 #include "game/figure.h"
-#include "runtime/colour.h"
-#include "shell/display.h"
-#include "shell/state.h"
-
-// The 512 block colours in the game's own order (red slowest, blue fastest):
-// which colour a draw picks depends on it. The shell fills the list when the
-// display opens; the model only needs the values.
-inline void FillTestPalette() {
-  ListCreate(BlockColourList);
-  FillBlockColourList(BlockColourList);
-}
+#include "tests/support/palette.h"
 
 // The occupied part of a figure's box, top row first, rows joined by "/":
 // an L reads "#./#./##".
@@ -36,6 +29,20 @@ inline std::string BoxPicture(const Figure* figure) {
     for (int k = lowCol; k <= highCol; ++k) picture += figure->cells[r][k] ? '#' : '.';
   }
   return picture;
+}
+
+// A figure's box picture, spans and pivots, as a row of a test's table gives them.
+struct FigureShape {
+  const char* picture;
+  int colSpan, rowSpan, pivotCol, pivotRow;
+};
+
+inline void ExpectShape(const Figure* figure, const FigureShape& shape) {
+  EXPECT_EQ(BoxPicture(figure), shape.picture);
+  EXPECT_EQ(figure->colSpan, shape.colSpan) << shape.picture;
+  EXPECT_EQ(figure->rowSpan, shape.rowSpan) << shape.picture;
+  EXPECT_EQ(figure->pivotCol, shape.pivotCol) << shape.picture;
+  EXPECT_EQ(figure->pivotRow, shape.pivotRow) << shape.picture;
 }
 
 inline int CellCount(const Figure* figure) {

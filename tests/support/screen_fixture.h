@@ -1,5 +1,31 @@
 // SPDX-License-Identifier: MIT
-// Helpers for tests that render real frames offscreen and read them back.
+// The test kit's screens: real frames rendered on SDL's offscreen driver and
+// read back. Two fixtures:
+//   probe::ScreenTest        the game's display opened at `scale`, as the game
+//                            opens it, the clock fixed, frames captured;
+//   probe::SpriteScreenTest  a bare window and screen of the runtime, for
+//                            sprites drawn without the game's display.
+// A new screen test needs no more than this (kit_example_test.cpp runs it):
+//
+//   #include "render/screens.h"
+//   #include "tests/support/screen_fixture.h"
+//
+//   class KitExample : public probe::ScreenTest {};
+//
+//   TEST_F(KitExample, GameLabelShowsOverTheBackdrop) {
+//     const uint32_t ink = probe::Rgb(10, 10, 10);
+//     TextLabel* label = probe::SolidLabel(GameLabelLayer, 20, 8, ink);
+//     label->x = 30;  // in cells
+//     label->y = 30;
+//     DrawGameScreen();  // draws and presents the frame, which is captured
+//     const probe::Frame frame = probe::LastFrame();
+//     const uint32_t inside = frame.At(30 * CellW() + 9, 30 * CellH() + 9);
+//     EXPECT_TRUE(probe::Near(inside, ink)) << probe::ColourText(inside);
+//     EXPECT_TRUE(probe::Near(frame.At(5, 5), probe::Backdrop));
+//   }
+//
+// Colours and tolerances are in pixels.h, the clock in stepping_clock.h, the
+// block colours without a display in palette.h.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -17,55 +43,15 @@
 #include "runtime/platform.h"
 #include "runtime/random.h"
 #include "runtime/screen.h"
+#include "runtime/window.h"
 #include "shell/display.h"
 #include "shell/state.h"
+#include "tests/support/pixels.h"
+#include "tests/support/stepping_clock.h"
 
 namespace probe {
 
-constexpr uint32_t Backdrop = 0xBBCCBB;  // red 187, green 204, blue 187 as RGB
-constexpr int Tolerance = 3;             // blending rounds differently from the arithmetic here
-
-inline int64_t frameClock = 10000;
-inline int64_t FixedClock() { return frameClock; }
-
-
-struct Frame {
-  std::vector<uint32_t> pixels;  // 0xAARRGGBB
-  int width = 0;
-  int height = 0;
-
-  // As red | green << 8 | blue << 16, the program's colour layout.
-  uint32_t At(int x, int y) const {
-    if (x < 0 || y < 0 || x >= width || y >= height) return 0xFFFFFFFFu;
-    const uint32_t p = pixels[static_cast<size_t>(y) * width + x];
-    return ((p >> 16) & 0xFF) | (p & 0xFF00) | (p & 0xFF) << 16;
-  }
-};
-
-inline std::string ColourText(uint32_t c) {
-  char text[32];
-  std::snprintf(text, sizeof text, "(%u, %u, %u)", c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
-  return text;
-}
-
-inline bool Near(uint32_t a, uint32_t b, int tolerance = Tolerance) {
-  for (int shift = 0; shift <= 16; shift += 8) {
-    const int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
-    if (d > tolerance || d < -tolerance) return false;
-  }
-  return true;
-}
-
-// `over` drawn with alpha over `under`, per channel.
-inline uint32_t Blend(uint32_t over, uint32_t under, int alpha) {
-  uint32_t result = 0;
-  for (int shift = 0; shift <= 16; shift += 8) {
-    const int o = (over >> shift) & 0xFF;
-    const int u = (under >> shift) & 0xFF;
-    result |= static_cast<uint32_t>((o * alpha + u * (255 - alpha)) / 255) << shift;
-  }
-  return result;
-}
+constexpr uint32_t Backdrop = BrightFace;  // between the cells, where no block is drawn
 
 inline Frame LastFrame() {
   Frame frame;
@@ -92,19 +78,35 @@ inline void DumpFrame(const Frame& frame, const std::string& name) {
   std::fclose(file);
 }
 
+// A fresh program with the platform started on SDL's offscreen driver and no
+// display open yet.
+class PlatformTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ZeroGlobalState();
+    StartOffscreen();
+  }
+  void TearDown() override { StopPlatform(); }
+
+  // The platform alone, for fixtures that set up part of the program first.
+  static void StartOffscreen() {
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    ASSERT_TRUE(StartPlatform()) << "the offscreen video driver did not start";
+  }
+};
+
 // A fresh program with the screen open at `scale`, frames captured, the clock
-// fixed, and (unless asked for) no background cells.
-class ScreenTest : public testing::Test {
+// fixed at testclock::now, and (unless asked for) no background cells.
+class ScreenTest : public PlatformTest {
  protected:
   float scale = 1.1f;
   bool keepBackground = false;
 
   void SetUp() override {
-    ZeroGlobalState();
+    PlatformTest::SetUp();
+    if (HasFatalFailure()) return;
     SeedRandom(20240611);
-    frameClock = 10000;
-    SetClockSource(FixedClock);
-    ASSERT_TRUE(StartPlatform()) << "the offscreen video driver did not start";
+    testclock::Install(10000);
     ASSERT_NE(OpenDisplay(1, 16, scale, scale, true), 0) << "the display did not open";
     if (!keepBackground) ClearBackground();
     CaptureFrames(true);
@@ -112,8 +114,8 @@ class ScreenTest : public testing::Test {
 
   void TearDown() override {
     CaptureFrames(false);
-    StopPlatform();
-    SetClockSource(nullptr);
+    PlatformTest::TearDown();
+    testclock::Remove();
   }
 
   static void ClearBackground() {
@@ -122,6 +124,57 @@ class ScreenTest : public testing::Test {
 
   int CellW() const { return screenState.cellWidth; }
   int CellH() const { return screenState.cellHeight; }
+};
+
+// The runtime's own window and screen, `width` by `height` (set them in the
+// constructor), on the offscreen driver with frames captured: for sprites
+// drawn without the game's display. Open() opens them again at another size.
+class SpriteScreenTest : public PlatformTest {
+ protected:
+  int width = 64;
+  int height = 48;
+  int window = 0;
+
+  void SetUp() override {
+    PlatformTest::SetUp();
+    if (HasFatalFailure()) return;
+    ASSERT_NE(StartSpriteService(), 0);
+    Open(width, height);
+    SetFlipRateLimit(0);
+    CaptureFrames(true);
+  }
+
+  void TearDown() override {
+    CaptureFrames(false);
+    PlatformTest::TearDown();
+  }
+
+  void Open(int w, int h) {
+    if (window) CloseAppWindow(window);
+    window = OpenAppWindow(AnyWindow, 0, 0, w, h, "sprite screen test",
+                           WindowCentred | WindowTitleBar | WindowHidden);
+    ASSERT_NE(window, 0);
+    ASSERT_NE(OpenGlScreen(GetNativeWindow(window), 0, 0, w, h, 0, 0, 0, 0), 0);
+    width = w;
+    height = h;
+  }
+
+  // The last frame presented, as it holds its pixels (0xAARRGGBB).
+  std::vector<uint32_t> Shown() const { return ReadBack(LastFramePixels, "the frame"); }
+
+  // What reached the window: the frame is only half the way to the player.
+  std::vector<uint32_t> Sent() const { return ReadBack(WindowPixels, "the window"); }
+
+ private:
+  std::vector<uint32_t> ReadBack(bool (*read)(std::vector<uint32_t>&, int&, int&),
+                                 const char* what) const {
+    std::vector<uint32_t> pixels;
+    int w = 0, h = 0;
+    EXPECT_TRUE(read(pixels, w, h)) << what << " could not be read";
+    EXPECT_EQ(w, width) << what;
+    EXPECT_EQ(h, height) << what;
+    return pixels;
+  }
 };
 
 // A style not registered anywhere, for painting.
