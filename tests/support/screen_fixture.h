@@ -35,10 +35,10 @@
 #include <string>
 #include <vector>
 
-#include "runtime/colour.h"
 #include "game/cell.h"
 #include "render/label.h"
 #include "runtime/clock.h"
+#include "runtime/colour.h"
 #include "runtime/image.h"
 #include "runtime/platform.h"
 #include "runtime/random.h"
