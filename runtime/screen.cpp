@@ -43,100 +43,108 @@ struct Draw {
   uint64_t key;
 };
 
-static SDL_Window* screenWindow = nullptr;
-static int screenWidth = 0;
-static int screenHeight = 0;
-static std::vector<uint32_t> frameBits;            // the composed frame, x8r8g8b8
-static pixman_image_t* frameImage = nullptr;       // over frameBits
-static SDL_Surface* frameSurface = nullptr;        // over frameBits, for blitting
-static SDL_Surface* presentedTo = nullptr;         // the window surface last written
-static pixman_image_t* tintSource = nullptr;       // 1 × 1, repeated: a solid colour
-static pixman_image_t* alphaMask = nullptr;        // 1 × 1, repeated: a solid coverage
+// One open screen. ReleaseScreen gives everything back and starts the record
+// afresh in one statement, so no field can be forgotten on the way.
+struct OpenScreenState {
+  SDL_Window* window = nullptr;
+  int width = 0;
+  int height = 0;
+  std::vector<uint32_t> frameBits;       // the composed frame, x8r8g8b8
+  pixman_image_t* frameImage = nullptr;  // over frameBits
+  SDL_Surface* frameSurface = nullptr;   // over frameBits, for blitting
+  SDL_Surface* presentedTo = nullptr;    // the window surface last written
+  pixman_image_t* tintSource = nullptr;  // 1 × 1, repeated: a solid colour
+  pixman_image_t* alphaMask = nullptr;   // 1 × 1, repeated: a solid coverage
 
-static int tilesAcross = 0;
-static int tilesDown = 0;
-static std::vector<uint64_t> tileHash;      // this frame's
-static std::vector<uint64_t> shownHash;     // what each tile shows now
-static std::vector<uint8_t> tileDirty;
-static std::vector<SDL_Rect> presentRects;
-static std::vector<Draw> draws;
-static uint32_t clearColour = 0;            // x8r8g8b8
-static bool frameOpen = false;              // draws are being recorded
-static uint64_t frameSerial = 1;
-static bool wholeFrameStale = true;         // nothing valid on screen: repaint everything
-static bool wholeWindowStale = true;        // the window lost its contents: put all of it
-static bool repaintWholeFrames = false;
+  int tilesAcross = 0;
+  int tilesDown = 0;
+  std::vector<uint64_t> tileHash;   // this frame's
+  std::vector<uint64_t> shownHash;  // what each tile shows now
+  std::vector<uint8_t> tileDirty;
+  std::vector<SDL_Rect> presentRects;
+  std::vector<Draw> draws;
+  bool frameOpen = false;        // draws are being recorded
+  bool wholeFrameStale = true;   // nothing valid on screen: repaint everything
+  bool wholeWindowStale = true;  // the window lost its contents: put all of it
+  bool capturedFrame = false;    // a frame was presented since capture went on
+};
 
-static int flipRateLimit = 0;
-static uint64_t lastPresentTicks = 0;
+// What outlives a screen, kept apart from it on purpose: ReleaseScreen must
+// not reset any of it.
+struct ScreenLasting {
+  // Set by the game or a test whether or not a screen is open, and kept
+  // until set again: a reopened screen (a scale change) keeps them.
+  int flipRateLimit = 0;
+  bool repaintWholeFrames = false;
+  bool capturing = false;
+  // The rate limit spaces presents, not screens: a screen reopened at once
+  // still waits out the period since the last frame shown.
+  uint64_t lastPresentTicks = 0;
+  // Never reused, so a sprite's drawnInFrame can match no frame but the one
+  // that drew it. Restarting with each screen would be safe only because every
+  // sprite goes with its screen; a count that never repeats needs no such rule.
+  uint64_t frameSerial = 1;
+  // The colour of the last clear: a screen presented before a clear of its
+  // own is filled with it, as it always was.
+  uint32_t clearColour = 0;  // x8r8g8b8
+};
 
-static bool capturing = false;
-static bool capturedFrame = false;
+static OpenScreenState screen;
+static ScreenLasting lasting;
 
 static void DropDraws() {
-  for (Draw& d : draws) {
+  for (Draw& d : screen.draws) {
     UnrefImage(d.image);
     UnrefImage(d.shape);
   }
-  draws.clear();
+  screen.draws.clear();
 }
 
-SDL_Window* ScreenWindow() { return screenWindow; }
+SDL_Window* ScreenWindow() { return screen.window; }
 
 int StartSpriteService() { return SDL_WasInit(SDL_INIT_VIDEO) ? 1 : 0; }
 
 static void ReleaseScreen() {
   DropDraws();
   ForgetSprites();
-  if (frameSurface) SDL_FreeSurface(frameSurface);
-  frameSurface = nullptr;
-  UnrefImage(frameImage);
-  UnrefImage(tintSource);
-  UnrefImage(alphaMask);
-  // Memory a closed screen no longer needs goes back, not just its contents.
-  std::vector<uint32_t>().swap(frameBits);
-  std::vector<uint64_t>().swap(tileHash);
-  std::vector<uint64_t>().swap(shownHash);
-  std::vector<uint8_t>().swap(tileDirty);
-  std::vector<SDL_Rect>().swap(presentRects);
-  std::vector<Draw>().swap(draws);
-  screenWindow = nullptr;
-  presentedTo = nullptr;
-  screenWidth = screenHeight = 0;
-  tilesAcross = tilesDown = 0;
-  frameOpen = false;
-  capturedFrame = false;
+  if (screen.frameSurface) SDL_FreeSurface(screen.frameSurface);
+  UnrefImage(screen.frameImage);
+  UnrefImage(screen.tintSource);
+  UnrefImage(screen.alphaMask);
+  // Memory a closed screen no longer needs goes back, not just its contents:
+  // the fresh record's vectors hold none.
+  screen = OpenScreenState{};
 }
 
 // Everything a frame needs is made here, so presenting allocates nothing.
 static bool MakeScreen(SDL_Window* window, int width, int height) {
   try {
-    frameBits.assign(static_cast<size_t>(width) * height, 0);
-    tilesAcross = (width + TileSize - 1) / TileSize;
-    tilesDown = (height + TileSize - 1) / TileSize;
-    const size_t tiles = static_cast<size_t>(tilesAcross) * tilesDown;
-    tileHash.assign(tiles, 0);
-    shownHash.assign(tiles, 0);
-    tileDirty.assign(tiles, 0);
-    presentRects.reserve(tiles);
-    draws.reserve(4096);  // a full grid of cells and every label, with room to spare
+    screen.frameBits.assign(static_cast<size_t>(width) * height, 0);
+    screen.tilesAcross = (width + TileSize - 1) / TileSize;
+    screen.tilesDown = (height + TileSize - 1) / TileSize;
+    const size_t tiles = static_cast<size_t>(screen.tilesAcross) * screen.tilesDown;
+    screen.tileHash.assign(tiles, 0);
+    screen.shownHash.assign(tiles, 0);
+    screen.tileDirty.assign(tiles, 0);
+    screen.presentRects.reserve(tiles);
+    screen.draws.reserve(4096);  // a full grid of cells and every label, with room to spare
   } catch (const std::bad_alloc&) {
     return false;
   }
-  frameImage = pixman_image_create_bits(PIXMAN_x8r8g8b8, width, height, frameBits.data(),
-                                        width * 4);
-  frameSurface = SDL_CreateRGBSurfaceWithFormatFrom(frameBits.data(), width, height, 32,
-                                                    width * 4, SDL_PIXELFORMAT_RGB888);
-  tintSource = pixman_image_create_bits(PIXMAN_a8r8g8b8, 1, 1, nullptr, 0);
-  alphaMask = pixman_image_create_bits(PIXMAN_a8, 1, 1, nullptr, 0);
-  if (!frameImage || !frameSurface || !tintSource || !alphaMask) return false;
-  SDL_SetSurfaceBlendMode(frameSurface, SDL_BLENDMODE_NONE);
-  pixman_image_set_repeat(tintSource, PIXMAN_REPEAT_NORMAL);
-  pixman_image_set_repeat(alphaMask, PIXMAN_REPEAT_NORMAL);
-  screenWindow = window;
-  screenWidth = width;
-  screenHeight = height;
-  wholeFrameStale = wholeWindowStale = true;
+  screen.frameImage =
+      pixman_image_create_bits(PIXMAN_x8r8g8b8, width, height, screen.frameBits.data(), width * 4);
+  screen.frameSurface = SDL_CreateRGBSurfaceWithFormatFrom(screen.frameBits.data(), width, height,
+                                                           32, width * 4, SDL_PIXELFORMAT_RGB888);
+  screen.tintSource = pixman_image_create_bits(PIXMAN_a8r8g8b8, 1, 1, nullptr, 0);
+  screen.alphaMask = pixman_image_create_bits(PIXMAN_a8, 1, 1, nullptr, 0);
+  if (!screen.frameImage || !screen.frameSurface || !screen.tintSource || !screen.alphaMask)
+    return false;
+  SDL_SetSurfaceBlendMode(screen.frameSurface, SDL_BLENDMODE_NONE);
+  pixman_image_set_repeat(screen.tintSource, PIXMAN_REPEAT_NORMAL);
+  pixman_image_set_repeat(screen.alphaMask, PIXMAN_REPEAT_NORMAL);
+  screen.window = window;
+  screen.width = width;
+  screen.height = height;
   return true;
 }
 
@@ -159,20 +167,20 @@ int OpenGlScreen(void* nativeWindow, int x, int y, int width, int height, int st
 
 void CloseGlScreen() { ReleaseScreen(); }
 
-void SetFlipRateLimit(int fps) { flipRateLimit = fps > 0 ? fps : 0; }
+void SetFlipRateLimit(int fps) { lasting.flipRateLimit = fps > 0 ? fps : 0; }
 
 static void BeginFrame() {
-  if (frameOpen) return;
-  frameOpen = true;
-  ++frameSerial;
+  if (screen.frameOpen) return;
+  screen.frameOpen = true;
+  ++lasting.frameSerial;
 }
 
 void ClearFrame(uint32_t rgba) {
-  if (!frameImage) return;
+  if (!screen.frameImage) return;
   DropDraws();  // a frame started and never presented is abandoned
-  frameOpen = false;
+  screen.frameOpen = false;
   BeginFrame();
-  clearColour = 0xFF000000u | (rgba & 0xFF) << 16 | (rgba & 0xFF00) | (rgba >> 16 & 0xFF);
+  lasting.clearColour = 0xFF000000u | (rgba & 0xFF) << 16 | (rgba & 0xFF00) | (rgba >> 16 & 0xFF);
 }
 
 // ---- recording draws ---------------------------------------------------------
@@ -199,7 +207,8 @@ static void Record(Sprite& s, int x, int y, uint8_t alpha, uint32_t tint) {
   const int w = s.shownWidth, h = s.shownHeight;
   // Larger than any sprite can be, a draw would overflow the compositor's
   // fixed-point coordinates.
-  if (!frameImage || alpha == 0 || w <= 0 || h <= 0 || w > MaxSpriteSide || h > MaxSpriteSide) {
+  if (!screen.frameImage || alpha == 0 || w <= 0 || h <= 0 || w > MaxSpriteSide ||
+      h > MaxSpriteSide) {
     return;
   }
   BeginFrame();
@@ -230,21 +239,21 @@ static void Record(Sprite& s, int x, int y, uint8_t alpha, uint32_t tint) {
     right = std::ceil(cx + halfW) + 1;
     bottom = std::ceil(cy + halfH) + 1;
   }
-  d.left = static_cast<int>(std::clamp(left, 0.0, double(screenWidth)));
-  d.top = static_cast<int>(std::clamp(top, 0.0, double(screenHeight)));
-  d.right = static_cast<int>(std::clamp(right, 0.0, double(screenWidth)));
-  d.bottom = static_cast<int>(std::clamp(bottom, 0.0, double(screenHeight)));
+  d.left = static_cast<int>(std::clamp(left, 0.0, double(screen.width)));
+  d.top = static_cast<int>(std::clamp(top, 0.0, double(screen.height)));
+  d.right = static_cast<int>(std::clamp(right, 0.0, double(screen.width)));
+  d.bottom = static_cast<int>(std::clamp(bottom, 0.0, double(screen.height)));
   if (d.left >= d.right || d.top >= d.bottom) return;  // wholly off the screen
   d.key = DrawKey(s, x, y, alpha, tint);
 
   try {
-    draws.push_back(d);
+    screen.draws.push_back(d);
   } catch (const std::bad_alloc&) {
     return;  // the draw is skipped, as a failed texture would be
   }
   pixman_image_ref(d.image);
   if (d.shape) pixman_image_ref(d.shape);
-  s.drawnInFrame = frameSerial;
+  s.drawnInFrame = lasting.frameSerial;
 }
 
 void DrawSpriteBlended(int sprite, int x, int y, uint8_t alpha) {
@@ -309,24 +318,24 @@ static void Composite(const Draw& d, int left, int top, int right, int bottom) {
     // The tint colour through the sprite's coverage.
     const uint32_t a = d.alpha;
     auto weighted = [a](uint32_t c) { return (c * a + 127) / 255; };
-    *pixman_image_get_data(tintSource) = a << 24 | weighted(d.tint & 0xFF) << 16 |
+    *pixman_image_get_data(screen.tintSource) = a << 24 | weighted(d.tint & 0xFF) << 16 |
                                         weighted(d.tint >> 8 & 0xFF) << 8 |
                                         weighted(d.tint >> 16 & 0xFF);
-    pixman_image_composite32(PIXMAN_OP_OVER, tintSource, d.image, frameImage, 0, 0, sx, sy, left,
-                             top, width, height);
+    pixman_image_composite32(PIXMAN_OP_OVER, screen.tintSource, d.image, screen.frameImage, 0, 0,
+                             sx, sy, left, top, width, height);
     return;
   }
   if (!mask && d.alpha != 255) {
-    *reinterpret_cast<uint8_t*>(pixman_image_get_data(alphaMask)) = d.alpha;
-    mask = alphaMask;
+    *reinterpret_cast<uint8_t*>(pixman_image_get_data(screen.alphaMask)) = d.alpha;
+    mask = screen.alphaMask;
   }
-  pixman_image_composite32(PIXMAN_OP_OVER, d.image, mask, frameImage, sx, sy, sx, sy, left, top,
-                           width, height);
+  pixman_image_composite32(PIXMAN_OP_OVER, d.image, mask, screen.frameImage, sx, sy, sx, sy, left,
+                           top, width, height);
 }
 
 static void FillFrame(int left, int top, int right, int bottom) {
-  pixman_fill(frameBits.data(), screenWidth, 32, left, top, right - left, bottom - top,
-              clearColour);
+  pixman_fill(screen.frameBits.data(), screen.width, 32, left, top, right - left, bottom - top,
+              lasting.clearColour);
 }
 
 // Which tiles a draw touches.
@@ -340,20 +349,20 @@ static void TileSpan(const Draw& d, int& tx0, int& ty0, int& tx1, int& ty1) {
 // Hashes the frame's description into its tiles and marks those that differ
 // from what the screen shows. Returns how many do.
 static int MarkChangedTiles(bool all) {
-  std::fill(tileHash.begin(), tileHash.end(), Mix(0, clearColour));
-  for (const Draw& d : draws) {
+  std::fill(screen.tileHash.begin(), screen.tileHash.end(), Mix(0, lasting.clearColour));
+  for (const Draw& d : screen.draws) {
     int tx0, ty0, tx1, ty1;
     TileSpan(d, tx0, ty0, tx1, ty1);
     for (int ty = ty0; ty <= ty1; ++ty) {
-      uint64_t* row = &tileHash[static_cast<size_t>(ty) * tilesAcross];
+      uint64_t* row = &screen.tileHash[static_cast<size_t>(ty) * screen.tilesAcross];
       for (int tx = tx0; tx <= tx1; ++tx) row[tx] = Mix(row[tx], d.key);
     }
   }
   int changed = 0;
-  for (size_t i = 0; i < tileHash.size(); ++i) {
-    tileDirty[i] = all || tileHash[i] != shownHash[i];
-    changed += tileDirty[i];
-    shownHash[i] = tileHash[i];
+  for (size_t i = 0; i < screen.tileHash.size(); ++i) {
+    screen.tileDirty[i] = all || screen.tileHash[i] != screen.shownHash[i];
+    changed += screen.tileDirty[i];
+    screen.shownHash[i] = screen.tileHash[i];
   }
   return changed;
 }
@@ -362,8 +371,8 @@ static int MarkChangedTiles(bool all) {
 static void TileRun(int first, int last, int ty, int& left, int& top, int& right, int& bottom) {
   left = first * TileSize;
   top = ty * TileSize;
-  right = std::min((last + 1) * TileSize, screenWidth);
-  bottom = std::min(top + TileSize, screenHeight);
+  right = std::min((last + 1) * TileSize, screen.width);
+  bottom = std::min(top + TileSize, screen.height);
 }
 
 // Where a row of tiles has a run of changed ones from `first`, its last.
@@ -377,11 +386,11 @@ static int DirtyRunEnd(const uint8_t* dirty, int first, int limit) {
 // each row of tiles.
 template <typename Visit>
 static void ForEachChangedRun(Visit visit) {
-  for (int ty = 0; ty < tilesDown; ++ty) {
-    const uint8_t* dirty = &tileDirty[static_cast<size_t>(ty) * tilesAcross];
-    for (int tx = 0; tx < tilesAcross; ++tx) {
+  for (int ty = 0; ty < screen.tilesDown; ++ty) {
+    const uint8_t* dirty = &screen.tileDirty[static_cast<size_t>(ty) * screen.tilesAcross];
+    for (int tx = 0; tx < screen.tilesAcross; ++tx) {
       if (!dirty[tx]) continue;
-      const int last = DirtyRunEnd(dirty, tx, tilesAcross - 1);
+      const int last = DirtyRunEnd(dirty, tx, screen.tilesAcross - 1);
       int left, top, right, bottom;
       TileRun(tx, last, ty, left, top, right, bottom);
       visit(left, top, right, bottom);
@@ -394,11 +403,11 @@ static void ForEachChangedRun(Visit visit) {
 // touches them. Neighbouring changed tiles in a row are done as one strip.
 static void RepaintChangedTiles() {
   ForEachChangedRun(FillFrame);
-  for (const Draw& d : draws) {
+  for (const Draw& d : screen.draws) {
     int tx0, ty0, tx1, ty1;
     TileSpan(d, tx0, ty0, tx1, ty1);
     for (int ty = ty0; ty <= ty1; ++ty) {
-      const uint8_t* dirty = &tileDirty[static_cast<size_t>(ty) * tilesAcross];
+      const uint8_t* dirty = &screen.tileDirty[static_cast<size_t>(ty) * screen.tilesAcross];
       for (int tx = tx0; tx <= tx1; ++tx) {
         if (!dirty[tx]) continue;
         const int last = DirtyRunEnd(dirty, tx, tx1);
@@ -418,100 +427,104 @@ static void RepaintChangedTiles() {
 // The frame as a plain renderer makes it: cleared whole, each draw composited
 // whole.
 static void RepaintWholeFrame() {
-  FillFrame(0, 0, screenWidth, screenHeight);
-  for (const Draw& d : draws) Composite(d, d.left, d.top, d.right, d.bottom);
+  FillFrame(0, 0, screen.width, screen.height);
+  for (const Draw& d : screen.draws) Composite(d, d.left, d.top, d.right, d.bottom);
 }
 
 // Copies the changed parts of the frame (or all of it) into the window.
 static void PutOnScreen(bool whole) {
-  SDL_Surface* surface = SDL_GetWindowSurface(screenWindow);
+  SDL_Surface* surface = SDL_GetWindowSurface(screen.window);
   if (!surface) return;
-  if (surface != presentedTo) whole = true;  // a new surface starts out blank
-  presentRects.clear();
+  if (surface != screen.presentedTo) whole = true;  // a new surface starts out blank
+  screen.presentRects.clear();
   if (whole) {
-    presentRects.push_back(SDL_Rect{0, 0, screenWidth, screenHeight});
+    screen.presentRects.push_back(SDL_Rect{0, 0, screen.width, screen.height});
   } else {
     ForEachChangedRun([](int left, int top, int right, int bottom) {
-      presentRects.push_back(SDL_Rect{left, top, right - left, bottom - top});
+      screen.presentRects.push_back(SDL_Rect{left, top, right - left, bottom - top});
     });
   }
-  if (presentRects.empty()) return;
-  for (SDL_Rect& r : presentRects) {
+  if (screen.presentRects.empty()) return;
+  for (SDL_Rect& r : screen.presentRects) {
     SDL_Rect target = r;
-    SDL_BlitSurface(frameSurface, &r, surface, &target);
+    SDL_BlitSurface(screen.frameSurface, &r, surface, &target);
   }
-  if (SDL_UpdateWindowSurfaceRects(screenWindow, presentRects.data(),
-                                   static_cast<int>(presentRects.size())) == 0) {
-    presentedTo = surface;
-    wholeWindowStale = false;
+  if (SDL_UpdateWindowSurfaceRects(screen.window, screen.presentRects.data(),
+                                   static_cast<int>(screen.presentRects.size())) == 0) {
+    screen.presentedTo = surface;
+    screen.wholeWindowStale = false;
   }
 }
 
 // The frame in memory is complete: the window gets all of it back at once,
 // not only when the next frame is presented.
 void ScreenLostContents() {
-  wholeWindowStale = true;
-  if (frameImage && !wholeFrameStale) PutOnScreen(true);
+  screen.wholeWindowStale = true;
+  if (screen.frameImage && !screen.wholeFrameStale) PutOnScreen(true);
 }
 
-bool ScreenIsOpen() { return frameImage != nullptr; }
+bool ScreenIsOpen() { return screen.frameImage != nullptr; }
 
-bool DrawnInOpenFrame(const Sprite& s) { return frameOpen && s.drawnInFrame == frameSerial; }
+bool DrawnInOpenFrame(const Sprite& s) {
+  return screen.frameOpen && s.drawnInFrame == lasting.frameSerial;
+}
 
 void PresentFrame() {
-  if (!frameImage) return;
-  const bool all = wholeFrameStale || repaintWholeFrames;
+  if (!screen.frameImage) return;
+  const bool all = screen.wholeFrameStale || lasting.repaintWholeFrames;
   const int changed = MarkChangedTiles(all);
   if (all) {
     RepaintWholeFrame();
   } else if (changed > 0) {
     RepaintChangedTiles();
   }
-  wholeFrameStale = false;
+  screen.wholeFrameStale = false;
   DropDraws();
-  frameOpen = false;
-  if (changed > 0 || wholeWindowStale) PutOnScreen(all || wholeWindowStale);
-  if (capturing) capturedFrame = true;
+  screen.frameOpen = false;
+  if (changed > 0 || screen.wholeWindowStale) PutOnScreen(all || screen.wholeWindowStale);
+  if (lasting.capturing) screen.capturedFrame = true;
 
-  if (flipRateLimit > 0) {
-    uint64_t earliest = lastPresentTicks + 1000 / static_cast<uint64_t>(flipRateLimit);
+  if (lasting.flipRateLimit > 0) {
+    uint64_t earliest =
+        lasting.lastPresentTicks + 1000 / static_cast<uint64_t>(lasting.flipRateLimit);
     uint64_t now = SDL_GetTicks64();
     if (now < earliest) SDL_Delay(static_cast<uint32_t>(earliest - now));
   }
-  lastPresentTicks = SDL_GetTicks64();
+  lasting.lastPresentTicks = SDL_GetTicks64();
 }
 
-void RepaintWholeFrames(bool on) { repaintWholeFrames = on; }
+void RepaintWholeFrames(bool on) { lasting.repaintWholeFrames = on; }
 
 void CaptureFrames(bool on) {
-  capturing = on;
-  capturedFrame = false;
+  lasting.capturing = on;
+  screen.capturedFrame = false;
 }
 
-const char* ScreenRendererName() { return frameImage ? "pixman" : ""; }
+const char* ScreenRendererName() { return screen.frameImage ? "pixman" : ""; }
 
 bool LastFramePixels(std::vector<uint32_t>& pixels, int& width, int& height) {
-  if (!capturing || !capturedFrame || !frameImage) return false;
-  pixels.resize(frameBits.size());
+  if (!lasting.capturing || !screen.capturedFrame || !screen.frameImage) return false;
+  pixels.resize(screen.frameBits.size());
   // The frame's unused byte is not alpha: what the window shows is opaque.
-  for (size_t i = 0; i < frameBits.size(); ++i) pixels[i] = frameBits[i] | 0xFF000000u;
-  width = screenWidth;
-  height = screenHeight;
+  for (size_t i = 0; i < screen.frameBits.size(); ++i)
+    pixels[i] = screen.frameBits[i] | 0xFF000000u;
+  width = screen.width;
+  height = screen.height;
   return true;
 }
 
 bool WindowPixels(std::vector<uint32_t>& pixels, int& width, int& height) {
-  SDL_Surface* surface = frameImage ? SDL_GetWindowSurface(screenWindow) : nullptr;
+  SDL_Surface* surface = screen.frameImage ? SDL_GetWindowSurface(screen.window) : nullptr;
   if (!surface) return false;
-  pixels.resize(frameBits.size());
-  if (SDL_ConvertPixels(screenWidth, screenHeight, surface->format->format, surface->pixels,
+  pixels.resize(screen.frameBits.size());
+  if (SDL_ConvertPixels(screen.width, screen.height, surface->format->format, surface->pixels,
                         surface->pitch, SDL_PIXELFORMAT_ARGB8888, pixels.data(),
-                        screenWidth * 4) != 0) {
+                        screen.width * 4) != 0) {
     return false;
   }
   // As in LastFramePixels: what the window shows is opaque.
   for (uint32_t& p : pixels) p |= 0xFF000000u;
-  width = screenWidth;
-  height = screenHeight;
+  width = screen.width;
+  height = screen.height;
   return true;
 }
