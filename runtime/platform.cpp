@@ -108,6 +108,7 @@ bool StartPlatform() {
 void StopPlatform() {
   // The screen goes before the windows it draws into.
   CloseGlScreen();
+  ResetSpriteService();
   CloseAllAppWindows();
   ResetKeyboardService();
   if (platformStarted) {

@@ -16,5 +16,8 @@ void UnwatchHangup();  // SIGHUP back to its default
 SDL_Window* ScreenWindow();  // the window carrying the open screen; null when none
 void ScreenLostContents();   // the window must be given the whole frame again
 
+// sprite.cpp
+void ResetSpriteService();  // no sprites, versions from 1, no failures still to inject
+
 // keyboard.cpp
 void ResetKeyboardService();  // device and use count back to none, snapshot cleared

@@ -12,21 +12,39 @@
 
 #include "runtime/image.h"
 #include "runtime/screen.h"
+#include "runtime/service_links.h"
 #include "runtime/sprite_store.h"
 
-static std::unordered_map<int, Sprite> sprites;
-static int nextSpriteNumber = 1;  // numbers are not reused while a screen stays open
-static uint64_t nextVersion = 1;
-static int drawingSprite = 0;     // the sprite between BeginSpritePixels and EndSpritePixels
-static int failSprites = 0;
+// The sprites of the open screen: ForgetSprites, as the screen closes, starts
+// this afresh in one statement.
+struct OpenSprites {
+  std::unordered_map<int, Sprite> byNumber;
+  int nextNumber = 1;  // numbers are not reused while a screen stays open
+  int drawing = 0;     // the sprite between BeginSpritePixels and EndSpritePixels
+};
+
+struct SpriteState {
+  OpenSprites open;
+  // Outlives a screen on purpose: while the platform runs a version is never
+  // reused, so equal versions in the screen's tile hashes always mean equal
+  // pixels, without leaning on a reopened screen repainting whole. A stopped
+  // platform has no window left showing old pixels, and starts it over.
+  uint64_t nextVersion = 1;
+  // For tests: how many NewSprite calls are still to fail. A test may ask for
+  // them before it opens the screen they fail on, so they outlive a screen;
+  // a stopped platform ends them, so one test's leftovers reach no other.
+  int failuresLeft = 0;
+};
+
+static SpriteState sprites;
 // Every row of every sprite's shape: a shape has no pixels of its own.
 alignas(4) static uint8_t shapeRow[MaxSpriteSide];
 
 void SetShapeCoverage(int width, uint8_t coverage) { std::memset(shapeRow, coverage, width); }
 
 Sprite* FindSprite(int sprite) {
-  auto it = sprites.find(sprite);
-  return it == sprites.end() ? nullptr : &it->second;
+  auto it = sprites.open.byNumber.find(sprite);
+  return it == sprites.open.byNumber.end() ? nullptr : &it->second;
 }
 
 static void ReleaseImages(Sprite& s) {
@@ -36,11 +54,14 @@ static void ReleaseImages(Sprite& s) {
 }
 
 void ForgetSprites() {
-  for (auto& [number, s] : sprites) ReleaseImages(s);
-  sprites.clear();
-  drawingSprite = 0;
+  for (auto& [number, s] : sprites.open.byNumber) ReleaseImages(s);
   // Every number is free again; a screen's sprites are numbered from 1.
-  nextSpriteNumber = 1;
+  sprites.open = OpenSprites{};
+}
+
+void ResetSpriteService() {
+  ForgetSprites();
+  sprites = SpriteState{};
 }
 
 // The sprite's images, sharing one set of premultiplied pixels. `turned`
@@ -75,17 +96,18 @@ static bool MakeSpriteImages(Sprite& s) {
 }
 
 static int FreeSpriteNumber() {
-  while (nextSpriteNumber <= 0 || sprites.count(nextSpriteNumber)) {
-    nextSpriteNumber = nextSpriteNumber <= 0 ? 1 : nextSpriteNumber + 1;
+  OpenSprites& open = sprites.open;
+  while (open.nextNumber <= 0 || open.byNumber.count(open.nextNumber)) {
+    open.nextNumber = open.nextNumber <= 0 ? 1 : open.nextNumber + 1;
   }
-  return nextSpriteNumber++;
+  return open.nextNumber++;
 }
 
-void FailNextSprites(int count) { failSprites = std::max(0, count); }
+void FailNextSprites(int count) { sprites.failuresLeft = std::max(0, count); }
 
 int NewSprite(int width, int height, bool alphaMode) {
-  if (failSprites > 0) {
-    --failSprites;
+  if (sprites.failuresLeft > 0) {
+    --sprites.failuresLeft;
     return 0;
   }
   if (!ScreenIsOpen() || width <= 0 || height <= 0) return 0;
@@ -94,7 +116,7 @@ int NewSprite(int width, int height, bool alphaMode) {
   s.width = s.shownWidth = width;
   s.height = s.shownHeight = height;
   s.alphaMode = alphaMode;
-  s.version = nextVersion++;
+  s.version = sprites.nextVersion++;
   try {
     s.pixels.assign(static_cast<size_t>(width) * height, 0);
     if (!MakeSpriteImages(s)) {
@@ -102,7 +124,7 @@ int NewSprite(int width, int height, bool alphaMode) {
       return 0;
     }
     int number = FreeSpriteNumber();
-    sprites.emplace(number, std::move(s));
+    sprites.open.byNumber.emplace(number, std::move(s));
     return number;
   } catch (const std::bad_alloc&) {
     ReleaseImages(s);
@@ -112,21 +134,21 @@ int NewSprite(int width, int height, bool alphaMode) {
 
 bool SpriteExists(int sprite) { return FindSprite(sprite) != nullptr; }
 
-int CountSprites() { return static_cast<int>(sprites.size()); }
+int CountSprites() { return static_cast<int>(sprites.open.byNumber.size()); }
 
 void DeleteSprite(int sprite) {
   Sprite* s = FindSprite(sprite);
   if (!s) return;
   // Draws already recorded keep their own references to the pixels.
   ReleaseImages(*s);
-  sprites.erase(sprite);
-  if (drawingSprite == sprite) drawingSprite = 0;
+  sprites.open.byNumber.erase(sprite);
+  if (sprites.open.drawing == sprite) sprites.open.drawing = 0;
 }
 
 bool BeginSpritePixels(int sprite) {
-  if (drawingSprite && drawingSprite != sprite) EndSpritePixels();
+  if (sprites.open.drawing && sprites.open.drawing != sprite) EndSpritePixels();
   if (!FindSprite(sprite)) return false;
-  drawingSprite = sprite;
+  sprites.open.drawing = sprite;
   return true;
 }
 
@@ -150,7 +172,7 @@ static uint32_t BlendOver(uint32_t source, uint32_t destination) {
 }
 
 void BlendImageInto(int image, int x, int y, uint8_t alpha) {
-  Sprite* s = FindSprite(drawingSprite);
+  Sprite* s = FindSprite(sprites.open.drawing);
   const uint32_t* source = nullptr;
   int width = 0, height = 0, stride = 0;
   if (!s || alpha == 0 || !ImageRawPixels(image, source, width, height, stride)) return;
@@ -175,8 +197,8 @@ void BlendImageInto(int image, int x, int y, uint8_t alpha) {
 }
 
 void EndSpritePixels() {
-  Sprite* s = FindSprite(drawingSprite);
-  drawingSprite = 0;
+  Sprite* s = FindSprite(sprites.open.drawing);
+  sprites.open.drawing = 0;
   if (!s) return;
   if (!s->alphaMode) {
     // A plain sprite: black is the transparent colour, everything else opaque.
@@ -197,7 +219,7 @@ void EndSpritePixels() {
                    premultiplied(p >> 8 & 0xFF) << 8 | premultiplied(p & 0xFF);
     }
   }
-  s->version = nextVersion++;
+  s->version = sprites.nextVersion++;
 }
 
 void SetSpriteSize(int sprite, int width, int height) {

@@ -401,6 +401,17 @@ TEST_F(ScreenTest, ClosingTheScreenFreesEverySprite) {
   EXPECT_NE(NewSprite(4, 4, false), 0);
 }
 
+// A test that stops half-way leaves its injected failures behind; a stopped
+// platform must not hand them to the next one.
+TEST_F(ScreenTest, StoppedPlatformEndsInjectedSpriteFailures) {
+  FailNextSprites(2);
+  StopPlatform();
+  SetUp();
+  EXPECT_NE(NewSprite(4, 4, false), 0);
+  EXPECT_NE(NewSprite(4, 4, true), 0);
+  FailNextSprites(0);
+}
+
 TEST_F(ScreenTest, CaptureOffKeepsNoFrame) {
   ClearFrame(Red);
   PresentFrame();
