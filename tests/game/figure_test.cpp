@@ -341,6 +341,16 @@ TEST(FigureColour, NudgeRespectsTheChanceAndEmptyPositions) {
   DestroyFigure(square);
 }
 
+// A test that stops half-way leaves its injected shortage behind; the next
+// test's fresh program state must not inherit it.
+TEST(CellLifetime, FreshProgramStateEndsInjectedShortages) {
+  ZeroGlobalState();
+  FailNextAllocations(2, 1);
+  ZeroGlobalState();
+  for (int k = 0; k < 3; ++k) EXPECT_NE(CreateCellStyle(GameCellTag), nullptr) << "cell " << k;
+  EXPECT_EQ(MapCount(CellStyleRegistry), 3u);
+}
+
 TEST(CellLifetime, RegistryDecidesWhatCanBeDestroyed) {
   ZeroGlobalState();
   CellStyle* cell = CreateCellStyle(GameCellTag);
