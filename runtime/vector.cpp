@@ -21,10 +21,20 @@
 
 #include "runtime/image_internal.h"
 
-static cairo_t* canvas = nullptr;
-static double canvasWidth = 0;
-static double canvasHeight = 0;
-static int savedStates = 0;  // PushState depth, so PopState never underflows
+// The drawing between BeginVector and EndVector, started afresh by each in
+// one statement.
+struct VectorState {
+  cairo_t* canvas = nullptr;
+  double width = 0;
+  double height = 0;
+  int savedStates = 0;  // PushState depth, so PopState never underflows
+  // The current path as the image sees it, in double precision: an upper
+  // bound of its length, and the current point.
+  double pathLength = 0;
+  double pathX = 0, pathY = 0;
+};
+
+static VectorState drawing;
 
 // Cairo keeps path points in 24.8 fixed point, about ±8.4 million pixels
 // from the image's origin; a point beyond that is stored as some other
@@ -34,17 +44,12 @@ static int savedStates = 0;  // PushState depth, so PopState never underflows
 // double precision such geometry cannot even be placed to the pixel.
 static constexpr double Reach = 8.0e6;
 
-// The current path as the image sees it, in double precision: an upper bound
-// of its length, and the current point.
-static double pathLength = 0;
-static double pathX = 0, pathY = 0;
-
 static constexpr double Pi = 3.14159265358979323846;
 
 static bool Finite(double a) { return std::isfinite(a); }
 static bool Finite(double a, double b) { return std::isfinite(a) && std::isfinite(b); }
 
-static void ToImage(double& x, double& y) { cairo_user_to_device(canvas, &x, &y); }
+static void ToImage(double& x, double& y) { cairo_user_to_device(drawing.canvas, &x, &y); }
 
 static bool InReach(double x, double y) { return std::fabs(x) < Reach && std::fabs(y) < Reach; }
 
@@ -61,20 +66,20 @@ static bool AllInReach(std::initializer_list<std::pair<double, double>> points) 
 // step adds its straight distance, which bounds any curve within it.
 static void TrackPoint(double x, double y, bool draws) {
   ToImage(x, y);
-  if (draws) pathLength += std::hypot(x - pathX, y - pathY);
-  pathX = x;
-  pathY = y;
+  if (draws) drawing.pathLength += std::hypot(x - drawing.pathX, y - drawing.pathY);
+  drawing.pathX = x;
+  drawing.pathY = y;
 }
 
-static bool CurrentPointInReach() { return InReach(pathX, pathY); }
+static bool CurrentPointInReach() { return InReach(drawing.pathX, drawing.pathY); }
 
 // Leaves an element out: only the current point moves to its end.
 static void SkipTo(double x, double y) {
-  cairo_move_to(canvas, x, y);
+  cairo_move_to(drawing.canvas, x, y);
   TrackPoint(x, y, false);
 }
 
-static void ForgetPath() { pathLength = 0; }
+static void ForgetPath() { drawing.pathLength = 0; }
 
 // Largest stretch of the transform's linear part: its Frobenius norm bounds
 // the largest singular value from above.
@@ -103,17 +108,15 @@ int BeginVector(int target) {
   cairo_set_source_rgba(cr, 0, 0, 0, 1);
   cairo_set_line_width(cr, 1.0);
   cairo_move_to(cr, 0, 0);
-  canvas = cr;
-  canvasWidth = cairo_image_surface_get_width(surface);
-  canvasHeight = cairo_image_surface_get_height(surface);
-  savedStates = 0;
-  ForgetPath();
-  TrackPoint(0, 0, false);
+  // No saved states, an empty path, the current point at the origin.
+  drawing = VectorState{.canvas = cr,
+                        .width = double(cairo_image_surface_get_width(surface)),
+                        .height = double(cairo_image_surface_get_height(surface))};
   return 1;
 }
 
-double CanvasWidth() { return canvas ? canvasWidth : 0; }
-double CanvasHeight() { return canvas ? canvasHeight : 0; }
+double CanvasWidth() { return drawing.canvas ? drawing.width : 0; }
+double CanvasHeight() { return drawing.canvas ? drawing.height : 0; }
 
 // Whether Cairo accepts `m` as a transform. One it refuses would leave the
 // context unusable for good, so such a transform is never set.
@@ -126,11 +129,11 @@ static bool UsableTransform(const cairo_matrix_t& m) {
 
 // Applies `m` before the current transform, unless the result is unusable.
 static void PrependTransform(const cairo_matrix_t& m) {
-  if (!canvas) return;
+  if (!drawing.canvas) return;
   cairo_matrix_t current, combined;
-  cairo_get_matrix(canvas, &current);
+  cairo_get_matrix(drawing.canvas, &current);
   cairo_matrix_multiply(&combined, &m, &current);
-  if (UsableTransform(combined)) cairo_set_matrix(canvas, &combined);
+  if (UsableTransform(combined)) cairo_set_matrix(drawing.canvas, &combined);
 }
 
 void ScaleAxes(double sx, double sy) {
@@ -158,42 +161,42 @@ void TurnAbout(double x, double y, double degrees) {
 }
 
 void SetPaint(uint32_t rgba) {
-  if (!canvas) return;
-  cairo_set_source_rgba(canvas, (rgba & 0xFF) / 255.0, ((rgba >> 8) & 0xFF) / 255.0,
+  if (!drawing.canvas) return;
+  cairo_set_source_rgba(drawing.canvas, (rgba & 0xFF) / 255.0, ((rgba >> 8) & 0xFF) / 255.0,
                         ((rgba >> 16) & 0xFF) / 255.0, (rgba >> 24) / 255.0);
 }
 
 void PushState() {
-  if (!canvas) return;
-  cairo_save(canvas);
-  ++savedStates;
+  if (!drawing.canvas) return;
+  cairo_save(drawing.canvas);
+  ++drawing.savedStates;
 }
 
 void PopState() {
   // The path lives outside Cairo's saved state, so it stays where it was
   // drawn; only transform, pen and paint come back.
-  if (!canvas || savedStates == 0) return;
-  cairo_restore(canvas);
-  --savedStates;
+  if (!drawing.canvas || drawing.savedStates == 0) return;
+  cairo_restore(drawing.canvas);
+  --drawing.savedStates;
 }
 
 void PathMoveTo(double x, double y) {
-  if (!canvas || !Finite(x, y)) return;
-  cairo_move_to(canvas, x, y);
+  if (!drawing.canvas || !Finite(x, y)) return;
+  cairo_move_to(drawing.canvas, x, y);
   TrackPoint(x, y, false);
 }
 
 void PathLineTo(double x, double y) {
-  if (!canvas || !Finite(x, y)) return;
+  if (!drawing.canvas || !Finite(x, y)) return;
   if (!CurrentPointInReach() || !AllInReach({{x, y}})) return SkipTo(x, y);
-  cairo_line_to(canvas, x, y);
+  cairo_line_to(drawing.canvas, x, y);
   TrackPoint(x, y, true);
 }
 
 void PathCubicTo(double x1, double y1, double x2, double y2, double x3, double y3) {
-  if (!canvas || !Finite(x1, y1) || !Finite(x2, y2) || !Finite(x3, y3)) return;
+  if (!drawing.canvas || !Finite(x1, y1) || !Finite(x2, y2) || !Finite(x3, y3)) return;
   if (!CurrentPointInReach() || !AllInReach({{x1, y1}, {x2, y2}, {x3, y3}})) return SkipTo(x3, y3);
-  cairo_curve_to(canvas, x1, y1, x2, y2, x3, y3);
+  cairo_curve_to(drawing.canvas, x1, y1, x2, y2, x3, y3);
   // The control polygon is at least as long as the curve.
   TrackPoint(x1, y1, true);
   TrackPoint(x2, y2, true);
@@ -201,10 +204,10 @@ void PathCubicTo(double x1, double y1, double x2, double y2, double x3, double y
 }
 
 void PathRect(double x, double y, double w, double h) {
-  if (!canvas || !Finite(x, y) || !Finite(w, h)) return;
+  if (!drawing.canvas || !Finite(x, y) || !Finite(w, h)) return;
   if (!Finite(x + w, y + h) || !AllInReach({{x, y}, {x + w, y}, {x + w, y + h}, {x, y + h}})) return SkipTo(x, y);
   // Move, three sides, close: the current point returns to (x, y).
-  cairo_rectangle(canvas, x, y, w, h);
+  cairo_rectangle(drawing.canvas, x, y, w, h);
   TrackPoint(x, y, false);
   TrackPoint(x + w, y, true);
   TrackPoint(x + w, y + h, true);
@@ -246,13 +249,13 @@ static double ParametricAngle(double t, double rx, double ry) {
 }
 
 void PathEllipseArc(double x, double y, double rx, double ry, double start, double end) {
-  if (!canvas || !Finite(x, y) || !Finite(rx, ry) || !Finite(start, end)) return;
+  if (!drawing.canvas || !Finite(x, y) || !Finite(rx, ry) || !Finite(start, end)) return;
   rx = std::fabs(rx);
   ry = std::fabs(ry);
   if (rx == 0 || ry == 0) {
     if (!AllInReach({{x, y}})) return SkipTo(x, y);
-    cairo_move_to(canvas, x, y);
-    cairo_line_to(canvas, x, y);
+    cairo_move_to(drawing.canvas, x, y);
+    cairo_line_to(drawing.canvas, x, y);
     TrackPoint(x, y, false);
     return;
   }
@@ -266,14 +269,14 @@ void PathEllipseArc(double x, double y, double rx, double ry, double start, doub
 
   // A new figure that starts where the arc starts: the point at `start`,
   // which is where cairo_arc begins for the matching parametric angle.
-  cairo_new_sub_path(canvas);
+  cairo_new_sub_path(drawing.canvas);
 
   double u0 = ParametricAngle(from * Pi / 180.0, rx, ry);
   double u1 = ParametricAngle((from + sweep) * Pi / 180.0, rx, ry);
   // Draw the unit circle in a coordinate system stretched to the ellipse; the
   // path keeps its device coordinates when the stretch is undone.
   cairo_matrix_t saved, local, stretched;
-  cairo_get_matrix(canvas, &saved);
+  cairo_get_matrix(drawing.canvas, &saved);
   cairo_matrix_init_translate(&local, x, y);
   cairo_matrix_scale(&local, rx, ry);
   cairo_matrix_multiply(&stretched, &local, &saved);
@@ -294,26 +297,26 @@ void PathEllipseArc(double x, double y, double rx, double ry, double start, doub
   TrackPoint(sx, sy, false);
   if (UsableTransform(stretched)) {
     // The unit circle's arc is |u1 - u0| long; no stretch lengthens it more.
-    pathLength += radius * std::fabs(u1 - u0);
-    cairo_set_matrix(canvas, &stretched);
+    drawing.pathLength += radius * std::fabs(u1 - u0);
+    cairo_set_matrix(drawing.canvas, &stretched);
     // Rounding must not turn a short sweep into a full turn the other way.
     if (sweep >= 0) {
-      cairo_arc(canvas, 0, 0, 1, u0, std::max(u0, u1));
+      cairo_arc(drawing.canvas, 0, 0, 1, u0, std::max(u0, u1));
     } else {
-      cairo_arc_negative(canvas, 0, 0, 1, u0, std::min(u0, u1));
+      cairo_arc_negative(drawing.canvas, 0, 0, 1, u0, std::min(u0, u1));
     }
-    cairo_set_matrix(canvas, &saved);
+    cairo_set_matrix(drawing.canvas, &saved);
   }
 
   if (closed) {
-    cairo_close_path(canvas);
+    cairo_close_path(drawing.canvas);
     TrackPoint(sx, sy, false);
   } else if (beyondFullTurn) {
     // The whole ellipse is drawn; going on to the end angle inks nothing
     // more, only the current point moves there.
     SkipTo(ex, ey);
   } else {
-    cairo_line_to(canvas, ex, ey);  // the arc ends there already, up to rounding
+    cairo_line_to(drawing.canvas, ex, ey);  // the arc ends there already, up to rounding
     TrackPoint(ex, ey, true);
   }
 }
@@ -325,7 +328,7 @@ static void SetJoins(uint32_t flags) {
   } else if (flags & StrokeBevelJoins) {
     join = CAIRO_LINE_JOIN_BEVEL;
   }
-  cairo_set_line_join(canvas, join);
+  cairo_set_line_join(drawing.canvas, join);
 }
 
 static cairo_line_cap_t LineCaps(uint32_t flags) {
@@ -338,14 +341,14 @@ static cairo_line_cap_t LineCaps(uint32_t flags) {
 // survives, so a following line starts where the painted path ended.
 static void FinishPaint(uint32_t flags, void (*paint)(cairo_t*), void (*paintKeep)(cairo_t*)) {
   if (flags & PaintKeepPath) {
-    paintKeep(canvas);
+    paintKeep(drawing.canvas);
     return;
   }
-  bool hadPoint = cairo_has_current_point(canvas);
+  bool hadPoint = cairo_has_current_point(drawing.canvas);
   double px = 0, py = 0;
-  if (hadPoint) cairo_get_current_point(canvas, &px, &py);
-  paint(canvas);
-  if (hadPoint) cairo_move_to(canvas, px, py);
+  if (hadPoint) cairo_get_current_point(drawing.canvas, &px, &py);
+  paint(drawing.canvas);
+  if (hadPoint) cairo_move_to(drawing.canvas, px, py);
   ForgetPath();
 }
 
@@ -354,15 +357,15 @@ static void EmptyPath(uint32_t flags) {
 }
 
 void StrokeCurrentPath(double width, uint32_t flags) {
-  if (!canvas) return;
+  if (!drawing.canvas) return;
   if (!Finite(width) || width < 0) {
     EmptyPath(flags);
     return;
   }
-  cairo_set_line_width(canvas, width);
-  cairo_set_line_cap(canvas, LineCaps(flags));
+  cairo_set_line_width(drawing.canvas, width);
+  cairo_set_line_cap(drawing.canvas, LineCaps(flags));
   SetJoins(flags);
-  cairo_set_dash(canvas, nullptr, 0, 0);
+  cairo_set_dash(drawing.canvas, nullptr, 0, 0);
   FinishPaint(flags, cairo_stroke, cairo_stroke_preserve);
 }
 
@@ -371,7 +374,7 @@ void StrokeCurrentPath(double width, uint32_t flags) {
 // square caps are made by lengthening each open sub-path by half a pen width
 // at either end along its tangent, and the dashes are drawn flat.
 static void ExtendOpenEnds(double half) {
-  cairo_path_t* path = cairo_copy_path(canvas);
+  cairo_path_t* path = cairo_copy_path(drawing.canvas);
   if (!path || path->status != CAIRO_STATUS_SUCCESS) {
     cairo_path_destroy(path);
     return;
@@ -405,7 +408,7 @@ static void ExtendOpenEnds(double half) {
     out = {from.x + dx / len * half, from.y + dy / len * half};
     return true;
   };
-  cairo_new_path(canvas);
+  cairo_new_path(drawing.canvas);
   for (size_t f = 0; f < figures.size(); ++f) {
     std::vector<Piece>& fig = figures[f];
     // Every point of the figure in order, to find the first and last
@@ -422,34 +425,34 @@ static void ExtendOpenEnds(double half) {
       for (size_t k = pts.size() - 1; k-- > 0 && !hasTail;) hasTail = pushed(pts.back(), pts[k], tail);
     }
     if (hasHead) {
-      cairo_move_to(canvas, head.x, head.y);
-      cairo_line_to(canvas, pts[0].x, pts[0].y);
+      cairo_move_to(drawing.canvas, head.x, head.y);
+      cairo_line_to(drawing.canvas, pts[0].x, pts[0].y);
     }
     for (size_t k = 0; k < fig.size(); ++k) {
       const Piece& piece = fig[k];
       switch (piece.type) {
         case CAIRO_PATH_MOVE_TO:
           if (hasHead && k == 0) break;
-          cairo_move_to(canvas, piece.p[0].x, piece.p[0].y);
+          cairo_move_to(drawing.canvas, piece.p[0].x, piece.p[0].y);
           break;
         case CAIRO_PATH_LINE_TO:
-          cairo_line_to(canvas, piece.p[0].x, piece.p[0].y);
+          cairo_line_to(drawing.canvas, piece.p[0].x, piece.p[0].y);
           break;
         case CAIRO_PATH_CURVE_TO:
-          cairo_curve_to(canvas, piece.p[0].x, piece.p[0].y, piece.p[1].x, piece.p[1].y, piece.p[2].x,
-                         piece.p[2].y);
+          cairo_curve_to(drawing.canvas, piece.p[0].x, piece.p[0].y, piece.p[1].x, piece.p[1].y,
+                         piece.p[2].x, piece.p[2].y);
           break;
         case CAIRO_PATH_CLOSE_PATH:
-          cairo_close_path(canvas);
+          cairo_close_path(drawing.canvas);
           break;
       }
     }
-    if (hasTail) cairo_line_to(canvas, tail.x, tail.y);
+    if (hasTail) cairo_line_to(drawing.canvas, tail.x, tail.y);
   }
 }
 
 void DashCurrentPath(double width, double period, uint32_t flags) {
-  if (!canvas) return;
+  if (!drawing.canvas) return;
   if (!Finite(width, period) || width <= 0) {
     EmptyPath(flags);
     return;
@@ -468,54 +471,52 @@ void DashCurrentPath(double width, double period, uint32_t flags) {
   // has pixels, most of them cannot be seen (or are finer than a pixel),
   // and the path is stroked solid instead: the line the dashes lie on.
   cairo_matrix_t m;
-  cairo_get_matrix(canvas, &m);
+  cairo_get_matrix(drawing.canvas, &m);
   double shortestPeriod = (dashes[0] + dashes[1]) * std::fabs(m.xx * m.yy - m.xy * m.yx) / Stretch(m);
-  double dashCount = pathLength / shortestPeriod;
-  if (!(dashCount <= std::max(canvasWidth * canvasHeight, 4096.0))) {
+  double dashCount = drawing.pathLength / shortestPeriod;
+  if (!(dashCount <= std::max(drawing.width * drawing.height, 4096.0))) {
     StrokeCurrentPath(width, flags);
     return;
   }
 
-  bool hadPoint = cairo_has_current_point(canvas);
+  bool hadPoint = cairo_has_current_point(drawing.canvas);
   double px = 0, py = 0;
-  if (hadPoint) cairo_get_current_point(canvas, &px, &py);
+  if (hadPoint) cairo_get_current_point(drawing.canvas, &px, &py);
   cairo_path_t* original = nullptr;
   if (square) {
-    if (flags & PaintKeepPath) original = cairo_copy_path(canvas);
+    if (flags & PaintKeepPath) original = cairo_copy_path(drawing.canvas);
     ExtendOpenEnds(0.5 * width);
     offset -= 0.5 * width;  // the lengthened start shifts the pattern back
   }
-  cairo_set_line_width(canvas, width);
-  cairo_set_line_cap(canvas, round ? CAIRO_LINE_CAP_ROUND : CAIRO_LINE_CAP_BUTT);
+  cairo_set_line_width(drawing.canvas, width);
+  cairo_set_line_cap(drawing.canvas, round ? CAIRO_LINE_CAP_ROUND : CAIRO_LINE_CAP_BUTT);
   SetJoins(flags);
-  cairo_set_dash(canvas, dashes, 2, offset);
+  cairo_set_dash(drawing.canvas, dashes, 2, offset);
   if (flags & PaintKeepPath) {
-    cairo_stroke_preserve(canvas);
+    cairo_stroke_preserve(drawing.canvas);
     if (original) {
       // Keep the path as it was given, not the lengthened copy.
-      cairo_new_path(canvas);
-      cairo_append_path(canvas, original);
+      cairo_new_path(drawing.canvas);
+      cairo_append_path(drawing.canvas, original);
       cairo_path_destroy(original);
     }
   } else {
-    cairo_stroke(canvas);
-    if (hadPoint) cairo_move_to(canvas, px, py);
+    cairo_stroke(drawing.canvas);
+    if (hadPoint) cairo_move_to(drawing.canvas, px, py);
     ForgetPath();
   }
-  cairo_set_dash(canvas, nullptr, 0, 0);
+  cairo_set_dash(drawing.canvas, nullptr, 0, 0);
 }
 
 void FillCurrentPath(uint32_t flags) {
-  if (!canvas) return;
-  cairo_set_fill_rule(canvas, CAIRO_FILL_RULE_EVEN_ODD);
+  if (!drawing.canvas) return;
+  cairo_set_fill_rule(drawing.canvas, CAIRO_FILL_RULE_EVEN_ODD);
   FinishPaint(flags, cairo_fill, cairo_fill_preserve);
 }
 
 void EndVector() {
-  if (!canvas) return;
-  cairo_surface_flush(cairo_get_target(canvas));
-  cairo_destroy(canvas);  // the saved states go with the context
-  canvas = nullptr;
-  canvasWidth = canvasHeight = 0;
-  savedStates = 0;
+  if (!drawing.canvas) return;
+  cairo_surface_flush(cairo_get_target(drawing.canvas));
+  cairo_destroy(drawing.canvas);  // the saved states go with the context
+  drawing = VectorState{};
 }
