@@ -11,9 +11,17 @@
 // Device state: none, created (not reading yet), acquired (reading).
 enum : uint8_t { DeviceNone = 0, DeviceCreated = 1, DeviceAcquired = 2 };
 
-static uint8_t deviceState = DeviceNone;
-static int useCount = 0;  // CreateKeyboardDevice calls not yet matched by ReleaseKeyboard
-static uint8_t snapshot[256];
+// The keyboard device, started afresh in one statement as the platform
+// stops.
+struct KeyboardState {
+  uint8_t deviceState = DeviceNone;
+  int useCount = 0;  // CreateKeyboardDevice calls not yet matched by ReleaseKeyboard
+  uint8_t snapshot[256] = {};
+};
+
+static KeyboardState keyboard;
+// Kept apart on purpose: a test's stand-in keyboard, put in place with or
+// without a platform, stays until the test takes it away, across stops.
 static const KeyboardSubstitute* substitute = nullptr;
 
 // Each classic scan code (the DIK_ codes, set 1 with 0x80 added for the
@@ -164,13 +172,13 @@ static constexpr std::array<SDL_Scancode, 256> MakeScanTable() {
 static constexpr std::array<SDL_Scancode, 256> scanTable = MakeScanTable();
 
 bool CreateKeyboardDevice() {
-  ++useCount;
+  ++keyboard.useCount;
   // Without the window system there is no keyboard to read, unless a test
   // supplies one.
   if (!substitute && !SDL_WasInit(SDL_INIT_VIDEO)) return false;
-  if (deviceState != DeviceNone) return true;
-  std::memset(snapshot, 0, sizeof snapshot);
-  deviceState = DeviceCreated;
+  if (keyboard.deviceState != DeviceNone) return true;
+  std::memset(keyboard.snapshot, 0, sizeof keyboard.snapshot);
+  keyboard.deviceState = DeviceCreated;
   return true;
 }
 
@@ -180,7 +188,7 @@ bool CreateKeyboardDevice() {
 static bool TakeSnapshot() {
   if (substitute) {
     if (!substitute->focused) return false;
-    std::memcpy(snapshot, substitute->keys, sizeof snapshot);
+    std::memcpy(keyboard.snapshot, substitute->keys, sizeof keyboard.snapshot);
     return true;
   }
   if (!SDL_WasInit(SDL_INIT_VIDEO)) return false;
@@ -191,43 +199,39 @@ static bool TakeSnapshot() {
   for (int code = 0; code < 256; ++code) {
     SDL_Scancode key = scanTable[code];
     bool down = key != SDL_SCANCODE_UNKNOWN && key < count && state[key];
-    snapshot[code] = down ? 0x80 : 0;
+    keyboard.snapshot[code] = down ? 0x80 : 0;
   }
   return true;
 }
 
 bool ReadKeyboardState() {
-  if (deviceState == DeviceNone) return false;
+  if (keyboard.deviceState == DeviceNone) return false;
   // Reading starts again after every failed read, against whatever window
   // has become the game window meanwhile.
-  deviceState = DeviceAcquired;
+  keyboard.deviceState = DeviceAcquired;
   if (TakeSnapshot()) return true;
-  deviceState = DeviceCreated;
+  keyboard.deviceState = DeviceCreated;
   return false;
 }
 
 bool IsKeyDown(int16_t code) {
-  if (deviceState != DeviceAcquired) return false;
+  if (keyboard.deviceState != DeviceAcquired) return false;
   if (code == -1) {
     for (int i = 0; i < 255; ++i)
-      if (snapshot[i] & 0x80) return true;
+      if (keyboard.snapshot[i] & 0x80) return true;
     return false;
   }
   if (code <= 0 || code > 255) return false;
-  return (snapshot[code] & 0x80) != 0;
+  return (keyboard.snapshot[code] & 0x80) != 0;
 }
 
 void ReleaseKeyboard() {
-  if (useCount == 0 && deviceState == DeviceNone) return;
-  deviceState = DeviceNone;
-  if (useCount > 0) --useCount;
-  std::memset(snapshot, 0, sizeof snapshot);
+  if (keyboard.useCount == 0 && keyboard.deviceState == DeviceNone) return;
+  keyboard.deviceState = DeviceNone;
+  if (keyboard.useCount > 0) --keyboard.useCount;
+  std::memset(keyboard.snapshot, 0, sizeof keyboard.snapshot);
 }
 
-void ResetKeyboardService() {
-  deviceState = DeviceNone;
-  useCount = 0;
-  std::memset(snapshot, 0, sizeof snapshot);
-}
+void ResetKeyboardService() { keyboard = KeyboardState{}; }
 
 void SubstituteKeyboard(const KeyboardSubstitute* source) { substitute = source; }
