@@ -34,28 +34,34 @@ struct WindowTimer {
   uint64_t due;  // SDL ticks
 };
 
-static std::map<int, AppWindow> windows;
-static uint64_t openingCount = 0;
-static std::vector<WindowTimer> timers;
-// A close request still queued for a window the program closed itself (a
-// scale change replaces the window): it stands for the user closing the game
-// and is handed out by the next WaitEvent.
-static bool closeCarriedOver = false;
+// The program's windows and what hangs on them. CloseAllAppWindows closes
+// the windows and starts the record afresh in one statement.
+struct WindowState {
+  std::map<int, AppWindow> byNumber;
+  uint64_t openingCount = 0;
+  std::vector<WindowTimer> timers;
+  // A close request still queued for a window the program closed itself (a
+  // scale change replaces the window): it stands for the user closing the
+  // game and is handed out by the next WaitEvent.
+  bool closeCarriedOver = false;
+};
+
+static WindowState appWindows;
 
 static AppWindow* FindWindow(int number) {
-  auto it = windows.find(number);
-  return it == windows.end() ? nullptr : &it->second;
+  auto it = appWindows.byNumber.find(number);
+  return it == appWindows.byNumber.end() ? nullptr : &it->second;
 }
 
 static int NumberOfHandle(const void* handle) {
   if (!handle) return 0;
-  for (auto& [number, entry] : windows)
+  for (auto& [number, entry] : appWindows.byNumber)
     if (entry.window == handle) return number;
   return 0;
 }
 
 static int NumberOfSdlId(uint32_t id) {
-  for (auto& [number, entry] : windows)
+  for (auto& [number, entry] : appWindows.byNumber)
     if (SDL_GetWindowID(entry.window) == id) return number;
   return 0;
 }
@@ -68,7 +74,7 @@ static SDL_Window* GameWindow() {
   if (SDL_Window* screen = ScreenWindow(); screen && IsAppWindowHandle(screen)) return screen;
   SDL_Window* latest = nullptr;
   uint64_t latestAt = 0;
-  for (auto& [number, entry] : windows) {
+  for (auto& [number, entry] : appWindows.byNumber) {
     if (!latest || entry.openedAt > latestAt) {
       latest = entry.window;
       latestAt = entry.openedAt;
@@ -90,8 +96,8 @@ int OpenAppWindow(int number, int x, int y, int width, int height, const std::st
   if (!SDL_WasInit(SDL_INIT_VIDEO) || width <= 0 || height <= 0) return 0;
   if (number == AnyWindow) {
     number = 1;
-    while (windows.count(number)) ++number;
-  } else if (number <= 0 || windows.count(number)) {
+    while (appWindows.byNumber.count(number)) ++number;
+  } else if (number <= 0 || appWindows.byNumber.count(number)) {
     return 0;
   }
 
@@ -107,7 +113,7 @@ int OpenAppWindow(int number, int x, int y, int width, int height, const std::st
     SDL_DestroyWindow(window);
     return 0;
   }
-  windows[number] = AppWindow{window, ++openingCount};
+  appWindows.byNumber[number] = AppWindow{window, ++appWindows.openingCount};
   return number;
 }
 
@@ -151,20 +157,19 @@ void CloseAppWindow(int number) {
   AppWindow* entry = FindWindow(number);
   if (!entry) return;
   SDL_Window* window = entry->window;
-  if (CloseQueuedFor(window)) closeCarriedOver = true;
+  if (CloseQueuedFor(window)) appWindows.closeCarriedOver = true;
   // A screen left open on the window would draw into a destroyed window.
   if (ScreenWindow() == window) CloseGlScreen();
-  std::erase_if(timers, [window](const WindowTimer& t) { return t.window == window; });
-  windows.erase(number);
+  std::erase_if(appWindows.timers, [window](const WindowTimer& t) { return t.window == window; });
+  appWindows.byNumber.erase(number);
   SDL_DestroyWindow(window);
 }
 
 void CloseAllAppWindows() {
   std::vector<int> numbers;
-  for (auto& [number, entry] : windows) numbers.push_back(number);
+  for (auto& [number, entry] : appWindows.byNumber) numbers.push_back(number);
   for (int number : numbers) CloseAppWindow(number);
-  timers.clear();
-  closeCarriedOver = false;
+  appWindows = WindowState{};  // with every timer and a close carried over
 }
 
 // ---- timers ---------------------------------------------------------------
@@ -176,18 +181,19 @@ bool SetTimer(void* window, uintptr_t timerId, uint32_t periodMs, TimerCallback 
   // a thousand times a second for ticks that are due only every 16 ms.
   uint32_t period = std::max(periodMs, MinimumTimerPeriod);
   uint64_t due = SDL_GetTicks64() + period;
-  for (WindowTimer& t : timers) {
+  for (WindowTimer& t : appWindows.timers) {
     if (t.window == window && t.id == timerId) {
       t = WindowTimer{window, timerId, period, callback, due};
       return true;
     }
   }
-  timers.push_back(WindowTimer{window, timerId, period, callback, due});
+  appWindows.timers.push_back(WindowTimer{window, timerId, period, callback, due});
   return true;
 }
 
 void KillTimer(void* window, uintptr_t timerId) {
-  std::erase_if(timers, [&](const WindowTimer& t) { return t.window == window && t.id == timerId; });
+  std::erase_if(appWindows.timers,
+                [&](const WindowTimer& t) { return t.window == window && t.id == timerId; });
 }
 
 // Runs the most overdue timer, if any is due. The timer is rescheduled
@@ -195,7 +201,7 @@ void KillTimer(void* window, uintptr_t timerId) {
 // the window, safely.
 static bool RunDueTimer(uint64_t now) {
   WindowTimer* due = nullptr;
-  for (WindowTimer& t : timers)
+  for (WindowTimer& t : appWindows.timers)
     if (t.due <= now && (!due || t.due < due->due)) due = &t;
   if (!due) return false;
   due->due = now + due->period;
@@ -207,7 +213,7 @@ static bool RunDueTimer(uint64_t now) {
 // The timer due soonest; null when no timer runs.
 static const WindowTimer* SoonestTimer() {
   const WindowTimer* soonest = nullptr;
-  for (const WindowTimer& t : timers)
+  for (const WindowTimer& t : appWindows.timers)
     if (!soonest || t.due < soonest->due) soonest = &t;
   return soonest;
 }
@@ -257,6 +263,10 @@ static int HandleEvent(const SDL_Event& event) {
 // A hang-up (the terminal or session going away) ends the program as a close
 // request does. SDL already turns SIGINT and SIGTERM into a quit event; this
 // handler only raises a flag that WaitEvent turns into the close event.
+// Both kept apart from the windows' record on purpose: the flag is written
+// by a signal handler, which may touch nothing but a lone volatile
+// sig_atomic_t, and the handler stays from StartPlatform to StopPlatform,
+// while windows come and go.
 static volatile sig_atomic_t hangupPending = 0;
 static bool watchingHangup = false;
 
@@ -284,7 +294,7 @@ void UnwatchHangup() {
 }
 
 bool CloseRequestPending() {
-  if (hangupPending || closeCarriedOver) return true;
+  if (hangupPending || appWindows.closeCarriedOver) return true;
   if (!SDL_WasInit(SDL_INIT_EVENTS)) return false;
   SDL_PumpEvents();
   if (SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_QUIT, SDL_QUIT) > 0) return true;
@@ -297,8 +307,8 @@ bool CloseRequestPending() {
 }
 
 int WaitEvent(int timeout) {
-  if (closeCarriedOver) {
-    closeCarriedOver = false;
+  if (appWindows.closeCarriedOver) {
+    appWindows.closeCarriedOver = false;
     return CloseWindowEvent;
   }
   if (!SDL_WasInit(SDL_INIT_EVENTS)) return 0;
