@@ -15,26 +15,31 @@
 // image sides in signed 16-bit fields anyway.
 static constexpr int MaxImageSide = 32767;
 
-static std::unordered_map<int, cairo_surface_t*> images;
-static int nextImage = 1;  // 0 is never an image
+// Images outlive screens, windows and the platform itself: nothing resets
+// this record; each image lasts until it is disposed of.
+struct ImageState {
+  std::unordered_map<int, cairo_surface_t*> byNumber;
+  int nextNumber = 1;  // 0 is never an image
+  // The image that PutImageAt draws onto, between BeginImagePixels and
+  // EndImagePixels.
+  cairo_t* pixelTarget = nullptr;
+  int pixelTargetImage = 0;
+};
 
-// The image that PutImageAt draws onto, between BeginImagePixels and
-// EndImagePixels.
-static cairo_t* pixelTarget = nullptr;
-static int pixelTargetImage = 0;
+static ImageState images;
 
 cairo_surface_t* ImageSurface(int image) {
-  auto it = images.find(image);
-  return it == images.end() ? nullptr : it->second;
+  auto it = images.byNumber.find(image);
+  return it == images.byNumber.end() ? nullptr : it->second;
 }
 
 static int TakeImageNumber() {
   // Numbers are not reused while an image holds them, so a stale number
   // never reaches a newer image by accident.
-  while (nextImage <= 0 || images.count(nextImage)) {
-    nextImage = nextImage <= 0 ? 1 : nextImage + 1;
+  while (images.nextNumber <= 0 || images.byNumber.count(images.nextNumber)) {
+    images.nextNumber = images.nextNumber <= 0 ? 1 : images.nextNumber + 1;
   }
-  return nextImage++;
+  return images.nextNumber++;
 }
 
 static cairo_surface_t* NewSurface(int width, int height) {
@@ -64,7 +69,7 @@ int NewImage(int width, int height, uint32_t background) {
     cairo_surface_mark_dirty(surface);
   }
   int image = TakeImageNumber();
-  images[image] = surface;
+  images.byNumber[image] = surface;
   return image;
 }
 
@@ -89,16 +94,16 @@ bool BeginImagePixels(int image) {
     return false;
   }
   cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
-  pixelTarget = cr;
-  pixelTargetImage = image;
+  images.pixelTarget = cr;
+  images.pixelTargetImage = image;
   return true;
 }
 
 void PutImageAt(int source, int x, int y) {
   cairo_surface_t* from = ImageSurface(source);
-  if (!pixelTarget || !from) return;
+  if (!images.pixelTarget || !from) return;
   cairo_surface_t* copy = nullptr;
-  if (source == pixelTargetImage) {
+  if (source == images.pixelTargetImage) {
     // Drawing an image onto itself: read from a snapshot so the source does
     // not change under the drawing.
     copy = NewSurface(cairo_image_surface_get_width(from), cairo_image_surface_get_height(from));
@@ -112,18 +117,18 @@ void PutImageAt(int source, int x, int y) {
   }
   // Whole-pixel placement with the identity transform: every source pixel
   // lands on exactly one target pixel, so no filtering happens.
-  cairo_set_source_surface(pixelTarget, from, x, y);
-  cairo_paint(pixelTarget);
-  cairo_set_source_rgba(pixelTarget, 0, 0, 0, 0);  // drop the pattern's reference
+  cairo_set_source_surface(images.pixelTarget, from, x, y);
+  cairo_paint(images.pixelTarget);
+  cairo_set_source_rgba(images.pixelTarget, 0, 0, 0, 0);  // drop the pattern's reference
   if (copy) cairo_surface_destroy(copy);
 }
 
 void EndImagePixels() {
-  if (!pixelTarget) return;
-  cairo_surface_flush(cairo_get_target(pixelTarget));
-  cairo_destroy(pixelTarget);
-  pixelTarget = nullptr;
-  pixelTargetImage = 0;
+  if (!images.pixelTarget) return;
+  cairo_surface_flush(cairo_get_target(images.pixelTarget));
+  cairo_destroy(images.pixelTarget);
+  images.pixelTarget = nullptr;
+  images.pixelTargetImage = 0;
 }
 
 void ScaleImageTo(int image, int width, int height, int mode) {
@@ -152,17 +157,17 @@ void ScaleImageTo(int image, int width, int height, int mode) {
     return;
   }
   cairo_surface_flush(to);
-  if (image == pixelTargetImage) EndImagePixels();
+  if (image == images.pixelTargetImage) EndImagePixels();
   cairo_surface_destroy(from);
-  images[image] = to;
+  images.byNumber[image] = to;
 }
 
 void DisposeImage(int image) {
-  auto it = images.find(image);
-  if (it == images.end()) return;
-  if (image == pixelTargetImage) EndImagePixels();
+  auto it = images.byNumber.find(image);
+  if (it == images.byNumber.end()) return;
+  if (image == images.pixelTargetImage) EndImagePixels();
   cairo_surface_destroy(it->second);
-  images.erase(it);
+  images.byNumber.erase(it);
 }
 
 bool ImageRawPixels(int image, const uint32_t*& pixels, int& width, int& height, int& stride) {
