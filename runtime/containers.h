@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-// The program's two shared container kinds: keyed maps of 512 slots and
-// ordered lists with a current element. Thin wrappers over the standard
-// library with exactly the operations the rest of the program uses.
+// The program's three shared container kinds: keyed maps of 512 slots,
+// ordered lists with a current element and two-dimensional arrays. Thin
+// wrappers over the standard library with exactly the operations the rest of
+// the program uses.
 #pragma once
 #include <cstddef>
 #include <iterator>

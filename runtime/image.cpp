@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Images are Cairo ARGB32 image surfaces (premultiplied alpha), known to the
-// rest of the program only by number. Vector drawing (vector.cpp) and the
-// sprite service reach the surfaces through image_internal.h.
+// rest of the program only by number. Vector drawing (vector.cpp) reaches
+// the surfaces through image_internal.h; the sprite service only reads their
+// pixels, through ImageRawPixels.
 #include "runtime/image.h"
 
 #include <cairo.h>

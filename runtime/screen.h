@@ -9,7 +9,8 @@
 int StartSpriteService();  // nonzero on success; called before every screen opens
 
 // Opens a screen covering width × height of the window's client area at
-// (x, y). The game passes (handle, 0, 0, width, height, 0, 0, 0, 0).
+// (x, y). The game passes (handle, 0, 0, width, height, 0, 0, 0, 0). Despite
+// the names, no GL is involved: frames are composed in main memory.
 int OpenGlScreen(void* nativeWindow, int x, int y, int width, int height, int stretch,
                  int rightOffset, int bottomOffset, int flipMode);
 void CloseGlScreen();  // frees every sprite; sprite numbers become invalid

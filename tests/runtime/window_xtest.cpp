@@ -365,8 +365,9 @@ TEST_F(XWindowTest, FocusLossReadsEveryKeyUp) {
   ReleaseKeyboard();
 }
 
-// A tick slower than the 1 ms timer period leaves the timer due at every
-// call; keys and close requests must still come through.
+// A tick slower than the timer's period (1 ms asked, raised to the 10 ms
+// minimum) leaves the timer due at every call; keys and close requests must
+// still come through.
 struct SlowTicks {
   int ticks = 0;
   bool leftSeen = false;
