@@ -56,7 +56,6 @@ static void BM_FullFrame(benchmark::State& state) {
     for (int k = 0; k < 20; ++k) DrawSpriteTinted(label, cell, k * cell, 200, 0x40FF40);
     PresentFrame();
   }
-  state.SetLabel(ScreenRendererName());
   RepaintWholeFrames(false);
   StopPlatform();
 }

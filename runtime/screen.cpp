@@ -500,8 +500,6 @@ void CaptureFrames(bool on) {
   screen.capturedFrame = false;
 }
 
-const char* ScreenRendererName() { return screen.frameImage ? "pixman" : ""; }
-
 bool LastFramePixels(std::vector<uint32_t>& pixels, int& width, int& height) {
   if (!lasting.capturing || !screen.capturedFrame || !screen.frameImage) return false;
   pixels.resize(screen.frameBits.size());

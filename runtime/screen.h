@@ -45,9 +45,6 @@ void RepaintWholeFrames(bool on);
 // For tests: the pixels of the frame most recently presented, as 0xAARRGGBB
 // rows of width pixels, once a frame has been presented with capture on.
 void CaptureFrames(bool on);
-// For tests: the name of what composes the open screen, empty when no screen
-// is open.
-const char* ScreenRendererName();
 bool LastFramePixels(std::vector<uint32_t>& pixels, int& width, int& height);
 // For tests: what the window itself holds where the screen lies, in the same
 // form; false when no screen is open.
