@@ -248,70 +248,98 @@ static double ParametricAngle(double t, double rx, double ry) {
   return u + turns * 2 * Pi;
 }
 
+// An angle in degrees brought into [0, 360).
+static double WithinOneTurn(double degrees) {
+  double d = std::fmod(degrees, 360.0);
+  return d < 0 ? d + 360.0 : d;
+}
+
+// An arc of no radius is a dot: a line from its centre to itself.
+static void PathDot(double x, double y) {
+  if (!AllInReach({{x, y}})) return SkipTo(x, y);
+  cairo_move_to(drawing.canvas, x, y);
+  cairo_line_to(drawing.canvas, x, y);
+  TrackPoint(x, y, false);
+}
+
+// Where an arc from `start` to `end` begins, within one turn, and how far it
+// turns, in degrees.
+struct ArcSweep {
+  double from;
+  double sweep;         // clockwise when positive, at most a full turn either way
+  bool beyondFullTurn;  // the arc asked for more than a full turn
+};
+
+static ArcSweep SweepBetween(double start, double end) {
+  const double sweep = start < end ? end - start : 360.0 - (start - end);
+  // More than a full turn would only retrace the ellipse. (A start more than
+  // a turn past the end gives a negative sweep: counter-clockwise.)
+  return ArcSweep{WithinOneTurn(start), std::clamp(sweep, -360.0, 360.0),
+                  std::fabs(sweep) > 360.0};
+}
+
+// The current transform with the unit circle stretched onto the ellipse.
+static cairo_matrix_t EllipseTransform(double x, double y, double rx, double ry) {
+  cairo_matrix_t current, local, stretched;
+  cairo_get_matrix(drawing.canvas, &current);
+  cairo_matrix_init_translate(&local, x, y);
+  cairo_matrix_scale(&local, rx, ry);
+  cairo_matrix_multiply(&stretched, &local, &current);
+  return stretched;
+}
+
+// Every point of the ellipse lies within the stretch's reach of its centre.
+static bool EllipseInReach(const cairo_matrix_t& stretched) {
+  double cx = 0, cy = 0;
+  cairo_matrix_transform_point(&stretched, &cx, &cy);
+  const double radius = Stretch(stretched);
+  return InReach(std::fabs(cx) + radius, std::fabs(cy) + radius);
+}
+
+// Draws the unit circle's arc from parametric angle u0 to u1 in the
+// coordinate system stretched to the ellipse; the path keeps its device
+// coordinates when the stretch is undone.
+static void PathStretchedArc(const cairo_matrix_t& stretched, double u0, double u1,
+                             bool clockwise) {
+  if (!UsableTransform(stretched)) return;
+  // The unit circle's arc is |u1 - u0| long; no stretch lengthens it more.
+  drawing.pathLength += Stretch(stretched) * std::fabs(u1 - u0);
+  cairo_matrix_t saved;
+  cairo_get_matrix(drawing.canvas, &saved);
+  cairo_set_matrix(drawing.canvas, &stretched);
+  // Rounding must not turn a short sweep into a full turn the other way.
+  if (clockwise) {
+    cairo_arc(drawing.canvas, 0, 0, 1, u0, std::max(u0, u1));
+  } else {
+    cairo_arc_negative(drawing.canvas, 0, 0, 1, u0, std::min(u0, u1));
+  }
+  cairo_set_matrix(drawing.canvas, &saved);
+}
+
 void PathEllipseArc(double x, double y, double rx, double ry, double start, double end) {
   if (!drawing.canvas || !Finite(x, y) || !Finite(rx, ry) || !Finite(start, end)) return;
   rx = std::fabs(rx);
   ry = std::fabs(ry);
-  if (rx == 0 || ry == 0) {
-    if (!AllInReach({{x, y}})) return SkipTo(x, y);
-    cairo_move_to(drawing.canvas, x, y);
-    cairo_line_to(drawing.canvas, x, y);
-    TrackPoint(x, y, false);
-    return;
-  }
-  double sweep = start < end ? end - start : 360.0 - (start - end);
-  // More than a full turn would only retrace the ellipse. (A start more than
-  // a turn past the end gives a negative sweep: counter-clockwise.)
-  const bool beyondFullTurn = std::fabs(sweep) > 360.0;
-  sweep = std::clamp(sweep, -360.0, 360.0);
-  double from = std::fmod(start, 360.0);
-  if (from < 0) from += 360.0;
+  if (rx == 0 || ry == 0) return PathDot(x, y);
+  const ArcSweep arc = SweepBetween(start, end);
 
   // A new figure that starts where the arc starts: the point at `start`,
   // which is where cairo_arc begins for the matching parametric angle.
   cairo_new_sub_path(drawing.canvas);
-
-  double u0 = ParametricAngle(from * Pi / 180.0, rx, ry);
-  double u1 = ParametricAngle((from + sweep) * Pi / 180.0, rx, ry);
-  // Draw the unit circle in a coordinate system stretched to the ellipse; the
-  // path keeps its device coordinates when the stretch is undone.
-  cairo_matrix_t saved, local, stretched;
-  cairo_get_matrix(drawing.canvas, &saved);
-  cairo_matrix_init_translate(&local, x, y);
-  cairo_matrix_scale(&local, rx, ry);
-  cairo_matrix_multiply(&stretched, &local, &saved);
   double sx, sy, ex, ey;
   EllipsePoint(x, y, rx, ry, start, sx, sy);
   EllipsePoint(x, y, rx, ry, end, ex, ey);
-  double endMod = std::fmod(end, 360.0);
-  if (endMod < 0) endMod += 360.0;
-  const bool closed = endMod == from;
-  // Every point of the ellipse lies within the stretch's reach of its centre.
-  double cx = 0, cy = 0;
-  cairo_matrix_transform_point(&stretched, &cx, &cy);
-  const double radius = Stretch(stretched);
-  if (!InReach(std::fabs(cx) + radius, std::fabs(cy) + radius)) {
-    return closed ? SkipTo(sx, sy) : SkipTo(ex, ey);
-  }
+  const bool closed = WithinOneTurn(end) == arc.from;
+  const cairo_matrix_t stretched = EllipseTransform(x, y, rx, ry);
+  if (!EllipseInReach(stretched)) return closed ? SkipTo(sx, sy) : SkipTo(ex, ey);
 
   TrackPoint(sx, sy, false);
-  if (UsableTransform(stretched)) {
-    // The unit circle's arc is |u1 - u0| long; no stretch lengthens it more.
-    drawing.pathLength += radius * std::fabs(u1 - u0);
-    cairo_set_matrix(drawing.canvas, &stretched);
-    // Rounding must not turn a short sweep into a full turn the other way.
-    if (sweep >= 0) {
-      cairo_arc(drawing.canvas, 0, 0, 1, u0, std::max(u0, u1));
-    } else {
-      cairo_arc_negative(drawing.canvas, 0, 0, 1, u0, std::min(u0, u1));
-    }
-    cairo_set_matrix(drawing.canvas, &saved);
-  }
-
+  PathStretchedArc(stretched, ParametricAngle(arc.from * Pi / 180.0, rx, ry),
+                   ParametricAngle((arc.from + arc.sweep) * Pi / 180.0, rx, ry), arc.sweep >= 0);
   if (closed) {
     cairo_close_path(drawing.canvas);
     TrackPoint(sx, sy, false);
-  } else if (beyondFullTurn) {
+  } else if (arc.beyondFullTurn) {
     // The whole ellipse is drawn; going on to the end angle inks nothing
     // more, only the current point moves there.
     SkipTo(ex, ey);
