@@ -366,8 +366,11 @@ static cairo_line_cap_t LineCaps(uint32_t flags) {
 }
 
 // Painting empties the path unless the flags keep it; the current point
-// survives, so a following line starts where the painted path ended.
-static void FinishPaint(uint32_t flags, void (*paint)(cairo_t*), void (*paintKeep)(cairo_t*)) {
+// survives, so a following line starts where the painted path ended. Each
+// paint is called with the canvas: `paint` empties the path, `paintKeep`
+// leaves it as it was given.
+template <typename Paint, typename PaintKeep>
+static void FinishPaint(uint32_t flags, Paint paint, PaintKeep paintKeep) {
   if (flags & PaintKeepPath) {
     paintKeep(drawing.canvas);
     return;
@@ -507,32 +510,30 @@ void DashCurrentPath(double width, double period, uint32_t flags) {
     return;
   }
 
-  bool hadPoint = cairo_has_current_point(drawing.canvas);
-  double px = 0, py = 0;
-  if (hadPoint) cairo_get_current_point(drawing.canvas, &px, &py);
-  cairo_path_t* original = nullptr;
-  if (square) {
-    if (flags & PaintKeepPath) original = cairo_copy_path(drawing.canvas);
-    ExtendOpenEnds(0.5 * width);
-    offset -= 0.5 * width;  // the lengthened start shifts the pattern back
-  }
-  cairo_set_line_width(drawing.canvas, width);
-  cairo_set_line_cap(drawing.canvas, round ? CAIRO_LINE_CAP_ROUND : CAIRO_LINE_CAP_BUTT);
-  SetJoins(flags);
-  cairo_set_dash(drawing.canvas, dashes, 2, offset);
-  if (flags & PaintKeepPath) {
-    cairo_stroke_preserve(drawing.canvas);
-    if (original) {
-      // Keep the path as it was given, not the lengthened copy.
-      cairo_new_path(drawing.canvas);
-      cairo_append_path(drawing.canvas, original);
-      cairo_path_destroy(original);
+  // Square caps: the open ends are lengthened first (see ExtendOpenEnds).
+  auto stroke = [&](void (*paint)(cairo_t*)) {
+    if (square) {
+      ExtendOpenEnds(0.5 * width);
+      offset -= 0.5 * width;  // the lengthened start shifts the pattern back
     }
-  } else {
-    cairo_stroke(drawing.canvas);
-    if (hadPoint) cairo_move_to(drawing.canvas, px, py);
-    ForgetPath();
-  }
+    cairo_set_line_width(drawing.canvas, width);
+    cairo_set_line_cap(drawing.canvas, round ? CAIRO_LINE_CAP_ROUND : CAIRO_LINE_CAP_BUTT);
+    SetJoins(flags);
+    cairo_set_dash(drawing.canvas, dashes, 2, offset);
+    paint(drawing.canvas);
+  };
+  FinishPaint(
+      flags, [&](cairo_t*) { stroke(cairo_stroke); },
+      [&](cairo_t* cr) {
+        // Keep the path as it was given, not the lengthened copy.
+        cairo_path_t* original = square ? cairo_copy_path(cr) : nullptr;
+        stroke(cairo_stroke_preserve);
+        if (original) {
+          cairo_new_path(cr);
+          cairo_append_path(cr, original);
+          cairo_path_destroy(original);
+        }
+      });
   cairo_set_dash(drawing.canvas, nullptr, 0, 0);
 }
 
