@@ -17,7 +17,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <new>
 #include <vector>
 
 #include "runtime/service_links.h"
@@ -118,19 +117,18 @@ static void ReleaseScreen() {
 
 // Everything a frame needs is made here, so presenting allocates nothing.
 static bool MakeScreen(SDL_Window* window, int width, int height) {
-  try {
+  screen.tilesAcross = (width + TileSize - 1) / TileSize;
+  screen.tilesDown = (height + TileSize - 1) / TileSize;
+  const size_t tiles = static_cast<size_t>(screen.tilesAcross) * screen.tilesDown;
+  const bool allocated = TryToAllocate([&] {
     screen.frameBits.assign(static_cast<size_t>(width) * height, 0);
-    screen.tilesAcross = (width + TileSize - 1) / TileSize;
-    screen.tilesDown = (height + TileSize - 1) / TileSize;
-    const size_t tiles = static_cast<size_t>(screen.tilesAcross) * screen.tilesDown;
     screen.tileHash.assign(tiles, 0);
     screen.shownHash.assign(tiles, 0);
     screen.tileDirty.assign(tiles, 0);
     screen.presentRects.reserve(tiles);
     screen.draws.reserve(4096);  // a full grid of cells and every label, with room to spare
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
+  });
+  if (!allocated) return false;
   screen.frameImage =
       pixman_image_create_bits(PIXMAN_x8r8g8b8, width, height, screen.frameBits.data(), width * 4);
   screen.frameSurface = SDL_CreateRGBSurfaceWithFormatFrom(screen.frameBits.data(), width, height,
@@ -246,9 +244,7 @@ static void Record(Sprite& s, int x, int y, uint8_t alpha, uint32_t tint) {
   if (d.left >= d.right || d.top >= d.bottom) return;  // wholly off the screen
   d.key = DrawKey(s, x, y, alpha, tint);
 
-  try {
-    screen.draws.push_back(d);
-  } catch (const std::bad_alloc&) {
+  if (!TryToAllocate([&] { screen.draws.push_back(d); })) {
     return;  // the draw is skipped, as a failed texture would be
   }
   pixman_image_ref(d.image);

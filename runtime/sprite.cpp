@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <new>
 #include <unordered_map>
 
 #include "runtime/image.h"
@@ -117,19 +116,18 @@ int NewSprite(int width, int height, bool alphaMode) {
   s.height = s.shownHeight = height;
   s.alphaMode = alphaMode;
   s.version = sprites.nextVersion++;
-  try {
-    s.pixels.assign(static_cast<size_t>(width) * height, 0);
-    if (!MakeSpriteImages(s)) {
-      ReleaseImages(s);
-      return 0;
-    }
-    int number = FreeSpriteNumber();
-    sprites.open.byNumber.emplace(number, std::move(s));
-    return number;
-  } catch (const std::bad_alloc&) {
-    ReleaseImages(s);
+  int number = 0;
+  const bool made =
+      TryToAllocate([&] { s.pixels.assign(static_cast<size_t>(width) * height, 0); }) &&
+      MakeSpriteImages(s) && TryToAllocate([&] {
+        number = FreeSpriteNumber();  // taken only once the sprite exists
+        sprites.open.byNumber.emplace(number, std::move(s));
+      });
+  if (!made) {
+    ReleaseImages(s);  // a sprite half made is given back whole
     return 0;
   }
+  return number;
 }
 
 bool SpriteExists(int sprite) { return FindSprite(sprite) != nullptr; }
