@@ -400,85 +400,118 @@ void StrokeCurrentPath(double width, uint32_t flags) {
   FinishPaint(flags, cairo_stroke, cairo_stroke_preserve);
 }
 
+struct PathPoint {
+  double x, y;
+};
+
+struct PathPiece {
+  cairo_path_data_type_t type;
+  PathPoint p[3];
+};
+
+// One sub-path: its pieces from its move on, and whether it was closed.
+struct PathFigure {
+  std::vector<PathPiece> pieces;
+  bool closed = false;
+};
+
+static int PointCount(cairo_path_data_type_t type) {
+  return type == CAIRO_PATH_CURVE_TO ? 3 : type == CAIRO_PATH_CLOSE_PATH ? 0 : 1;
+}
+
+// The current path, figure by figure; false when Cairo cannot copy it.
+static bool ReadFigures(std::vector<PathFigure>& figures) {
+  cairo_path_t* path = cairo_copy_path(drawing.canvas);
+  if (!path || path->status != CAIRO_STATUS_SUCCESS) {
+    cairo_path_destroy(path);
+    return false;
+  }
+  for (int i = 0; i < path->num_data; i += path->data[i].header.length) {
+    const cairo_path_data_t* d = &path->data[i];
+    PathPiece piece{d->header.type, {}};
+    for (int k = 0; k < PointCount(d->header.type); ++k) {
+      piece.p[k] = {d[k + 1].point.x, d[k + 1].point.y};
+    }
+    if (d->header.type == CAIRO_PATH_MOVE_TO || figures.empty()) figures.emplace_back();
+    if (d->header.type == CAIRO_PATH_CLOSE_PATH) figures.back().closed = true;
+    figures.back().pieces.push_back(piece);
+  }
+  cairo_path_destroy(path);
+  return true;
+}
+
+// The point `half` beyond `from`, going away from `toward`; false when the
+// two are the same point and give no direction.
+static bool PushedOut(PathPoint from, PathPoint toward, double half, PathPoint& out) {
+  double dx = from.x - toward.x, dy = from.y - toward.y, len = std::hypot(dx, dy);
+  if (len == 0) return false;
+  out = {from.x + dx / len * half, from.y + dy / len * half};
+  return true;
+}
+
+// Where an open figure's two ends move to when it is lengthened by `half`
+// along its first and last directions that are not zero-length. A closed
+// figure, or one with nothing but a move, has no ends to move.
+static void LengthenedEnds(const PathFigure& figure, double half, PathPoint& head, bool& hasHead,
+                           PathPoint& tail, bool& hasTail) {
+  hasHead = hasTail = false;
+  const std::vector<PathPiece>& pieces = figure.pieces;
+  if (figure.closed || pieces.size() <= 1 || pieces[0].type != CAIRO_PATH_MOVE_TO) return;
+  std::vector<PathPoint> points;  // every point of the figure, in order
+  for (const PathPiece& piece : pieces) {
+    for (int k = 0; k < PointCount(piece.type); ++k) points.push_back(piece.p[k]);
+  }
+  for (size_t k = 1; k < points.size() && !hasHead; ++k) {
+    hasHead = PushedOut(points[0], points[k], half, head);
+  }
+  for (size_t k = points.size() - 1; k-- > 0 && !hasTail;) {
+    hasTail = PushedOut(points.back(), points[k], half, tail);
+  }
+}
+
+// Adds the figure to the path again, from `head` and on to `tail` where
+// they are given.
+static void RetraceFigure(const PathFigure& figure, const PathPoint* head, const PathPoint* tail) {
+  cairo_t* cr = drawing.canvas;
+  const std::vector<PathPiece>& pieces = figure.pieces;
+  if (head) {
+    cairo_move_to(cr, head->x, head->y);
+    cairo_line_to(cr, pieces[0].p[0].x, pieces[0].p[0].y);
+  }
+  for (size_t k = 0; k < pieces.size(); ++k) {
+    const PathPoint* p = pieces[k].p;
+    switch (pieces[k].type) {
+      case CAIRO_PATH_MOVE_TO:
+        if (head && k == 0) break;
+        cairo_move_to(cr, p[0].x, p[0].y);
+        break;
+      case CAIRO_PATH_LINE_TO:
+        cairo_line_to(cr, p[0].x, p[0].y);
+        break;
+      case CAIRO_PATH_CURVE_TO:
+        cairo_curve_to(cr, p[0].x, p[0].y, p[1].x, p[1].y, p[2].x, p[2].y);
+        break;
+      case CAIRO_PATH_CLOSE_PATH:
+        cairo_close_path(cr);
+        break;
+    }
+  }
+  if (tail) cairo_line_to(cr, tail->x, tail->y);
+}
+
 // Square line caps on a dashed stroke belong to the ends of the line only;
 // the dashes themselves end flat. Cairo has one cap style for both, so the
 // square caps are made by lengthening each open sub-path by half a pen width
 // at either end along its tangent, and the dashes are drawn flat.
 static void ExtendOpenEnds(double half) {
-  cairo_path_t* path = cairo_copy_path(drawing.canvas);
-  if (!path || path->status != CAIRO_STATUS_SUCCESS) {
-    cairo_path_destroy(path);
-    return;
-  }
-  struct Point {
-    double x, y;
-  };
-  struct Piece {
-    cairo_path_data_type_t type;
-    Point p[3];
-  };
-  std::vector<std::vector<Piece>> figures;
-  std::vector<bool> closed;
-  for (int i = 0; i < path->num_data; i += path->data[i].header.length) {
-    const cairo_path_data_t* d = &path->data[i];
-    Piece piece{d->header.type, {}};
-    int points = d->header.type == CAIRO_PATH_CURVE_TO ? 3 : d->header.type == CAIRO_PATH_CLOSE_PATH ? 0 : 1;
-    for (int k = 0; k < points; ++k) piece.p[k] = {d[k + 1].point.x, d[k + 1].point.y};
-    if (d->header.type == CAIRO_PATH_MOVE_TO || figures.empty()) {
-      figures.emplace_back();
-      closed.push_back(false);
-    }
-    if (d->header.type == CAIRO_PATH_CLOSE_PATH) closed.back() = true;
-    figures.back().push_back(piece);
-  }
-  cairo_path_destroy(path);
-
-  auto pushed = [half](Point from, Point toward, Point& out) {
-    double dx = from.x - toward.x, dy = from.y - toward.y, len = std::hypot(dx, dy);
-    if (len == 0) return false;
-    out = {from.x + dx / len * half, from.y + dy / len * half};
-    return true;
-  };
+  std::vector<PathFigure> figures;
+  if (!ReadFigures(figures)) return;
   cairo_new_path(drawing.canvas);
-  for (size_t f = 0; f < figures.size(); ++f) {
-    std::vector<Piece>& fig = figures[f];
-    // Every point of the figure in order, to find the first and last
-    // directions that are not zero-length.
-    std::vector<Point> pts;
-    for (const Piece& piece : fig) {
-      int n = piece.type == CAIRO_PATH_CURVE_TO ? 3 : piece.type == CAIRO_PATH_CLOSE_PATH ? 0 : 1;
-      for (int k = 0; k < n; ++k) pts.push_back(piece.p[k]);
-    }
-    Point head{}, tail{};
-    bool hasHead = false, hasTail = false;
-    if (!closed[f] && fig.size() > 1 && fig[0].type == CAIRO_PATH_MOVE_TO) {
-      for (size_t k = 1; k < pts.size() && !hasHead; ++k) hasHead = pushed(pts[0], pts[k], head);
-      for (size_t k = pts.size() - 1; k-- > 0 && !hasTail;) hasTail = pushed(pts.back(), pts[k], tail);
-    }
-    if (hasHead) {
-      cairo_move_to(drawing.canvas, head.x, head.y);
-      cairo_line_to(drawing.canvas, pts[0].x, pts[0].y);
-    }
-    for (size_t k = 0; k < fig.size(); ++k) {
-      const Piece& piece = fig[k];
-      switch (piece.type) {
-        case CAIRO_PATH_MOVE_TO:
-          if (hasHead && k == 0) break;
-          cairo_move_to(drawing.canvas, piece.p[0].x, piece.p[0].y);
-          break;
-        case CAIRO_PATH_LINE_TO:
-          cairo_line_to(drawing.canvas, piece.p[0].x, piece.p[0].y);
-          break;
-        case CAIRO_PATH_CURVE_TO:
-          cairo_curve_to(drawing.canvas, piece.p[0].x, piece.p[0].y, piece.p[1].x, piece.p[1].y,
-                         piece.p[2].x, piece.p[2].y);
-          break;
-        case CAIRO_PATH_CLOSE_PATH:
-          cairo_close_path(drawing.canvas);
-          break;
-      }
-    }
-    if (hasTail) cairo_line_to(drawing.canvas, tail.x, tail.y);
+  for (const PathFigure& figure : figures) {
+    PathPoint head{}, tail{};
+    bool hasHead, hasTail;
+    LengthenedEnds(figure, half, head, hasHead, tail, hasTail);
+    RetraceFigure(figure, hasHead ? &head : nullptr, hasTail ? &tail : nullptr);
   }
 }
 
