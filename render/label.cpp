@@ -209,13 +209,15 @@ struct TextLine {
   int height = 0;
 };
 
-int RenderTextImage(const std::string& text, float scaleX, float scaleY, int32_t colour) {
-  LoadGlyphTable();
+// The glyph images of each line of the text. Each distinct glyph is drawn
+// once, into `glyphImages`, which the caller disposes of.
+static std::vector<TextLine> LayOutLines(const std::string& text, float scaleX, float scaleY,
+                                         int32_t colour,
+                                         std::unordered_map<std::string, int>& glyphImages) {
   const X16FILE* space = MapFind(GlyphTable, SpaceKey);
   int lineHeight = space ? static_cast<int>(RoundEven(space->X16H * scaleY)) : 0;
 
   std::vector<TextLine> lines(1);
-  std::unordered_map<std::string, int> cache;  // one image per distinct glyph
   for (uint16_t unit : Utf16Units(text)) {
     if (unit == 0) break;
     if (unit == '\r' || unit == '\n') {
@@ -230,9 +232,10 @@ int RenderTextImage(const std::string& text, float scaleX, float scaleY, int32_t
       glyph = space;
     }
     if (!glyph) continue;  // not even a space to stand in
-    auto cached = cache.find(key);
-    int image = cached != cache.end() ? cached->second
-                                      : cache[key] = RasteriseGlyph(*glyph, scaleX, scaleY, colour);
+    auto cached = glyphImages.find(key);
+    int image = cached != glyphImages.end()
+                    ? cached->second
+                    : glyphImages[key] = RasteriseGlyph(*glyph, scaleX, scaleY, colour);
     int w, h;
     if (!ImageDims(image, w, h)) continue;  // an image that could not be made takes no room
     TextLine& line = lines.back();
@@ -240,7 +243,12 @@ int RenderTextImage(const std::string& text, float scaleX, float scaleY, int32_t
     line.width += w;
     line.height = std::max(line.height, h);
   }
+  return lines;
+}
 
+// One image of the lines, one under another, each glyph after the one
+// before; 0 when there is nothing to show or the image cannot be made.
+static int ComposeLines(const std::vector<TextLine>& lines) {
   int64_t width = 0, height = 0;
   for (const TextLine& line : lines) {
     width = std::max<int64_t>(width, line.width);
@@ -263,7 +271,14 @@ int RenderTextImage(const std::string& text, float scaleX, float scaleY, int32_t
     }
     EndImagePixels();
   }
-  for (const auto& entry : cache) DisposeImage(entry.second);
+  return result;
+}
+
+int RenderTextImage(const std::string& text, float scaleX, float scaleY, int32_t colour) {
+  LoadGlyphTable();
+  std::unordered_map<std::string, int> glyphImages;
+  const int result = ComposeLines(LayOutLines(text, scaleX, scaleY, colour, glyphImages));
+  for (const auto& entry : glyphImages) DisposeImage(entry.second);
   return result;
 }
 
