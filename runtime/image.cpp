@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <unordered_map>
 
+#include "runtime/colour.h"
 #include "runtime/image_internal.h"
 
 // Cairo refuses image surfaces with a side above 32767, and the callers keep
@@ -191,12 +192,7 @@ uint32_t ImagePixel(int image, int x, int y) {
                                                   static_cast<std::size_t>(y) * stride + 4 * static_cast<std::size_t>(x));
   uint32_t a = p >> 24;
   if (a == 0) return 0;
-  auto straight = [a](uint32_t c) {
-    uint32_t v = (c * 255 + a / 2) / a;
-    return v > 255 ? 255u : v;
-  };
-  uint32_t r = straight((p >> 16) & 0xFF), g = straight((p >> 8) & 0xFF), b = straight(p & 0xFF);
-  return r | g << 8 | b << 16 | a << 24;
+  return Rgb(Unweigh(p >> 16 & 0xFF, a), Unweigh(p >> 8 & 0xFF, a), Unweigh(p & 0xFF, a)) | a << 24;
 }
 
 bool SetImagePixel(int image, int x, int y, uint32_t rgba) {
@@ -207,12 +203,8 @@ bool SetImagePixel(int image, int x, int y, uint32_t rgba) {
     return false;
   cairo_surface_flush(surface);
   unsigned char* data = cairo_image_surface_get_data(surface);
-  uint32_t a = rgba >> 24;
-  auto premultiplied = [a](uint32_t c) { return (c * a + 127) / 255; };
-  uint32_t r = premultiplied(rgba & 0xFF), g = premultiplied((rgba >> 8) & 0xFF),
-           b = premultiplied((rgba >> 16) & 0xFF);
   reinterpret_cast<uint32_t*>(data + static_cast<std::size_t>(y) * cairo_image_surface_get_stride(surface))[x] =
-      a << 24 | r << 16 | g << 8 | b;
+      PremultipliedPixel(rgba, rgba >> 24);
   // Cairo keeps a note that a new surface is clear and would otherwise go on
   // treating it as empty.
   cairo_surface_mark_dirty_rectangle(surface, x, y, 1, 1);

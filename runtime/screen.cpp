@@ -16,9 +16,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <cstring>
 #include <vector>
 
+#include "runtime/colour.h"
 #include "runtime/service_links.h"
 #include "runtime/sprite_store.h"
 
@@ -227,7 +229,7 @@ static void Record(Sprite& s, int x, int y, uint8_t alpha, uint32_t tint) {
   double left = x, top = y, right = double(x) + w, bottom = double(y) + h;
   if (s.angle != 0.0) {
     // The turned rectangle's bounds, a pixel wider for the filter's reach.
-    const double radians = s.angle * (M_PI / 180.0);
+    const double radians = s.angle * (std::numbers::pi / 180.0);
     const double c = std::abs(std::cos(radians)), sn = std::abs(std::sin(radians));
     if (!std::isfinite(c)) return;
     const double halfW = (w * c + h * sn) / 2.0, halfH = (w * sn + h * c) / 2.0;
@@ -268,7 +270,7 @@ void DrawSpriteTinted(int sprite, int x, int y, uint8_t alpha, uint32_t colour) 
 static bool Transform(const Draw& d, pixman_image_t*& mask) {
   // Draw space to sprite texels: about the displayed centre, turned back,
   // scaled to the texture, about the texture's centre.
-  const double radians = d.angle * (M_PI / 180.0);
+  const double radians = d.angle * (std::numbers::pi / 180.0);
   const double c = std::cos(radians), sn = std::sin(radians);
   const double w = d.shownWidth, h = d.shownHeight;
   const double kx = d.spriteWidth / w, ky = d.spriteHeight / h;
@@ -312,11 +314,7 @@ static void Composite(const Draw& d, int left, int top, int right, int bottom) {
   const int width = right - left, height = bottom - top;
   if (d.tint != NoTint) {
     // The tint colour through the sprite's coverage.
-    const uint32_t a = d.alpha;
-    auto weighted = [a](uint32_t c) { return (c * a + 127) / 255; };
-    *pixman_image_get_data(screen.tintSource) = a << 24 | weighted(d.tint & 0xFF) << 16 |
-                                        weighted(d.tint >> 8 & 0xFF) << 8 |
-                                        weighted(d.tint >> 16 & 0xFF);
+    *pixman_image_get_data(screen.tintSource) = PremultipliedPixel(d.tint, d.alpha);
     pixman_image_composite32(PIXMAN_OP_OVER, screen.tintSource, d.image, screen.frameImage, 0, 0,
                              sx, sy, left, top, width, height);
     return;

@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "runtime/image.h"
+#include "runtime/colour.h"
 #include "runtime/screen.h"
 #include "runtime/service_links.h"
 #include "runtime/sprite_store.h"
@@ -157,14 +158,12 @@ static uint32_t BlendOver(uint32_t source, uint32_t destination) {
   if (sa == 0) return destination;
   uint32_t da = destination >> 24;
   uint32_t keep = 255 - sa;
-  uint32_t outA = sa + (da * keep + 127) / 255;
+  uint32_t outA = sa + Weigh(da, keep);
   uint32_t result = outA << 24;
   for (int shift = 0; shift < 24; shift += 8) {
     uint32_t sc = (source >> shift) & 0xFF;
-    uint32_t dc = (((destination >> shift) & 0xFF) * da + 127) / 255;  // premultiply
-    uint32_t premultiplied = sc + (dc * keep + 127) / 255;
-    uint32_t straight = std::min<uint32_t>(255, (premultiplied * 255 + outA / 2) / outA);
-    result |= straight << shift;
+    uint32_t dc = Weigh((destination >> shift) & 0xFF, da);
+    result |= Unweigh(sc + Weigh(dc, keep), outA) << shift;
   }
   return result;
 }
@@ -186,7 +185,7 @@ void BlendImageInto(int image, int x, int y, uint8_t alpha) {
       if (alpha != 255) {
         uint32_t weighted = 0;
         for (int shift = 0; shift < 32; shift += 8)
-          weighted |= ((((p >> shift) & 0xFF) * alpha + 127) / 255) << shift;
+          weighted |= Weigh((p >> shift) & 0xFF, alpha) << shift;
         p = weighted;
       }
       to[column] = BlendOver(p, to[column]);
@@ -211,10 +210,8 @@ void EndSpritePixels() {
     const uint32_t* from = &s->pixels[static_cast<size_t>(row) * s->width];
     uint32_t* to = bits + static_cast<size_t>(row) * wordsPerRow;
     for (int column = 0; column < s->width; ++column) {
-      const uint32_t p = from[column], a = p >> 24;
-      auto premultiplied = [a](uint32_t c) { return (c * a + 127) / 255; };
-      to[column] = a << 24 | premultiplied(p >> 16 & 0xFF) << 16 |
-                   premultiplied(p >> 8 & 0xFF) << 8 | premultiplied(p & 0xFF);
+      const uint32_t p = from[column];  // straight 0xAARRGGBB
+      to[column] = PremultipliedPixel(Rgb(p >> 16 & 0xFF, p >> 8 & 0xFF, p & 0xFF), p >> 24);
     }
   }
   s->version = sprites.nextVersion++;

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <initializer_list>
 #include <utility>
 #include <vector>
@@ -44,7 +45,7 @@ static VectorState drawing;
 // double precision such geometry cannot even be placed to the pixel.
 static constexpr double Reach = 8.0e6;
 
-static constexpr double Pi = 3.14159265358979323846;
+static constexpr double Pi = std::numbers::pi;
 
 static bool Finite(double a) { return std::isfinite(a); }
 static bool Finite(double a, double b) { return std::isfinite(a) && std::isfinite(b); }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -322,7 +323,7 @@ TEST_F(ScreenTest, LargeTurnedDrawCoversThePixelsInsideIt) {
   DisposeImage(image);
   ASSERT_NE(sprite, 0);
   SetSpriteAngle(sprite, 30, 0);
-  const double c = std::cos(M_PI / 6), s = std::sin(M_PI / 6), half = Side / 2.0;
+  const double c = std::cos(std::numbers::pi / 6), s = std::sin(std::numbers::pi / 6), half = Side / 2.0;
   const int x = static_cast<int>(std::lround(ScreenW / 2.0 - half * (1 + c - s)));
   const int y = static_cast<int>(std::lround(ScreenH / 2.0 - half * (1 + s + c)));
   ClearFrame(Black);

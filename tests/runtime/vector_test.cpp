@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 #include <string>
 
 #include "runtime/image.h"
@@ -293,7 +294,7 @@ TEST(VectorDrawing, TurnAboutTurnsClockwiseOnScreen) {
   PathMoveTo(2.5, 2.625);
   PathLineTo(2.5, 4.625);
   StrokeCurrentPath(0.5, 0);
-  double s = std::sin(35 * 3.14159265358979 / 180), k = std::cos(35 * 3.14159265358979 / 180);
+  double s = std::sin(35 * std::numbers::pi / 180), k = std::cos(35 * std::numbers::pi / 180);
   auto at = [&](double gx, double gy) { return c.Alpha(static_cast<int>(gx * 4), static_cast<int>(gy * 4)); };
   double reach = 0.8;  // along the turned line, short of its ends
   EXPECT_GT(at(2.5 + reach * s, 3.625 - reach * k), 200) << "top end, turned right\n" << c.Rows();
