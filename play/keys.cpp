@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "play/keys.h"
 
+#include "runtime/gamepad.h"
 #include "runtime/keyboard.h"
 
 KeyBindingTable keyBindingTable;
@@ -29,6 +30,32 @@ static const int16_t defaultKeys[ActionCount][2] = {
     {AnyKeyCode, 0},          // AnyKey
 };
 
+// The controller inputs that hold each action as well, in action order: on
+// the player's own controller for the players' actions, on any controller
+// for the menus.
+struct PadBinding {
+  int slot;
+  uint16_t inputs;
+};
+static const PadBinding padBindings[ActionCount] = {
+    {0, PadLeft},                       // P1Left
+    {0, PadRight},                      // P1Right
+    {0, PadDown},                       // P1Down
+    {0, PadUp | PadSouth | PadWest},    // P1Rotate
+    {1, PadLeft},                       // P2Left
+    {1, PadRight},                      // P2Right
+    {1, PadDown},                       // P2Down
+    {1, PadUp | PadSouth | PadWest},    // P2Rotate
+    {AnyPad, PadStart},                 // MenuEscape
+    {AnyPad, PadSouth},                 // MenuConfirm
+    {AnyPad, PadEast | PadBack},        // MenuBack
+    {AnyPad, PadLeft},                  // MenuLeft
+    {AnyPad, PadRight},                 // MenuRight
+    {AnyPad, PadDown},                  // MenuDown
+    {AnyPad, PadUp},                    // MenuUp
+    {AnyPad, PadAnything},              // AnyKey
+};
+
 constexpr uint8_t HoldCounterMax = 100;
 
 bool InitKeyboard() {
@@ -41,6 +68,8 @@ bool InitKeyboard() {
       keyBindingTable.bindings[action].secondaryKey = defaultKeys[action][1];
     }
   }
+  // Controllers are a second way in; without them the keyboard is enough.
+  if (keyBindingTable.ready) StartGamepads();
   return keyBindingTable.ready != 0;
 }
 
@@ -48,9 +77,13 @@ void PollKeyboard() {
   if (!keyBindingTable.ready) return;
   // A failed read leaves the service reporting every key up, which drops
   // every counter to 0: a key still held afterwards counts as a new press.
-  ReadKeyboardState();
-  for (KeyBinding& binding : keyBindingTable.bindings) {
-    bool down = IsKeyDown(binding.primaryKey) || IsKeyDown(binding.secondaryKey);
+  // Controllers count only while the keyboard does: a read fails exactly when
+  // the game window lacks keyboard focus.
+  ReadGamepads(ReadKeyboardState());
+  for (int action = 0; action < ActionCount; ++action) {
+    KeyBinding& binding = keyBindingTable.bindings[action];
+    bool down = IsKeyDown(binding.primaryKey) || IsKeyDown(binding.secondaryKey) ||
+                IsPadDown(padBindings[action].slot, padBindings[action].inputs);
     if (!down) {
       binding.holdCounter = 0;
     } else if (binding.holdCounter < HoldCounterMax) {

@@ -111,6 +111,7 @@ void StopPlatform() {
   ResetSpriteService();
   CloseAllAppWindows();
   ResetKeyboardService();
+  ResetGamepadService();  // before SDL_Quit, which would leave its controllers dangling
   if (platformStarted) {
     UnwatchHangup();
     SDL_Quit();

@@ -10,5 +10,5 @@
 bool StartPlatform();
 
 // Releases everything StartPlatform and the other services still hold:
-// sprites, screen, windows, timers, keyboard. Safe to call more than once.
+// sprites, screen, windows, timers, keyboard, controllers. Safe to call more than once.
 void StopPlatform();

@@ -21,3 +21,6 @@ void ResetSpriteService();  // no sprites, versions from 1, no failures still to
 
 // keyboard.cpp
 void ResetKeyboardService();  // device and use count back to none, snapshot cleared
+
+// gamepad.cpp
+void ResetGamepadService();  // controllers closed, support stopped, snapshot cleared
