@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The whole program, headless, played for a long time by a seeded random
 // player: menus, one- and two-player games to game over, pauses, scale
-// changes, and faults injected at random moments. The registries are checked
+// changes, game controllers plugged, pulled and pressed alongside the keyboard,
+// and faults injected at random moments. The registries are checked
 // against what the game can reach after every tick, and the heap at every
 // new game.
 //
@@ -39,6 +40,7 @@
 #include "shell/tick.h"
 #include "tests/support/registry_check.h"
 #include "tests/support/stepping_clock.h"
+#include "tests/support/virtual_pad.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
@@ -91,6 +93,7 @@ bool AnyHeld() {
 struct Tally {
   int64_t gamesStarted, twoPlayerGames, gamesOver, pauses, resumes, scaleChanges;
   int64_t spriteFaults, allocationFaults, reopenFaults, focusLosses;
+  int64_t padsPlugged, padsPulled, padPresses;
 };
 Tally tally;
 
@@ -233,6 +236,56 @@ void PlayGame() {
   }
   for (int i = 0; i < gameState.playerCount; ++i)
     if (gameState.players[i].alive) PlayField(i);
+}
+
+// ---- controllers: plugged, pulled and pressed at random ------------------------
+
+// More sockets than player slots, so that some controllers drive the menus
+// only. They steer figures in a game, and are let go of in the menus, where
+// the soak's player steers with the keys towards its goals.
+constexpr int PadSockets = 3;
+vpad::Pad pads[PadSockets];
+int64_t padHeldUntil[PadSockets];
+
+void LetGo(const vpad::Pad& pad) {
+  for (int button : {SDL_CONTROLLER_BUTTON_DPAD_LEFT, SDL_CONTROLLER_BUTTON_DPAD_RIGHT,
+                     SDL_CONTROLLER_BUTTON_DPAD_DOWN, SDL_CONTROLLER_BUTTON_X})
+    vpad::Button(pad, button, false);
+  vpad::Axis(pad, SDL_CONTROLLER_AXIS_LEFTX, 0);
+  vpad::Axis(pad, SDL_CONTROLLER_AXIS_LEFTY, 0);
+}
+
+void PlayControllers() {
+  for (int k = 0; k < PadSockets; ++k) {
+    vpad::Pad& pad = pads[k];
+    if (!pad.joystick) {
+      if (!Chance(3000)) continue;
+      pad = vpad::Plug();
+      if (!pad.joystick) Fail("a virtual controller could not be plugged in: %s", SDL_GetError());
+      ++tally.padsPlugged;
+      continue;
+    }
+    if (Chance(4000)) {  // often in the middle of a held move
+      vpad::Unplug(pad);
+      ++tally.padsPulled;
+      continue;
+    }
+    if (gameState.mode != Game) padHeldUntil[k] = 0;
+    if (padHeldUntil[k] > tick) continue;
+    LetGo(pad);
+    if (gameState.mode != Game || !Chance(15)) continue;
+    const int roll = Roll(0, 5);
+    if (roll < 4) {
+      const int buttons[] = {SDL_CONTROLLER_BUTTON_DPAD_LEFT, SDL_CONTROLLER_BUTTON_DPAD_RIGHT,
+                             SDL_CONTROLLER_BUTTON_DPAD_DOWN, SDL_CONTROLLER_BUTTON_X};
+      vpad::Button(pad, buttons[roll], true);
+    } else {
+      vpad::Axis(pad, roll == 4 ? SDL_CONTROLLER_AXIS_LEFTX : SDL_CONTROLLER_AXIS_LEFTY,
+                 Roll(-32768, 32767));
+    }
+    padHeldUntil[k] = tick + Roll(3, 40);
+    ++tally.padPresses;
+  }
 }
 
 // ---- checks -----------------------------------------------------------------------
@@ -469,6 +522,7 @@ int main(int argc, char** argv) {
     }
     InjectFaults();
     ApplyKeys();
+    PlayControllers();
     clockNow += TickPeriod;
     RunOneTick();
 
@@ -500,6 +554,9 @@ int main(int argc, char** argv) {
               static_cast<long long>(tally.allocationFaults),
               static_cast<long long>(tally.reopenFaults), static_cast<long long>(tally.focusLosses),
               largestGrowth);
+  std::printf("soak: controllers: %lld plugged in, %lld pulled out, %lld presses\n",
+              static_cast<long long>(tally.padsPlugged), static_cast<long long>(tally.padsPulled),
+              static_cast<long long>(tally.padPresses));
   Finish();
   return 0;
 }
