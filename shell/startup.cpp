@@ -34,7 +34,11 @@ static constexpr const char* Usage =
     "  Pause and open the menu        Escape\n"
     "\n"
     "In the menus: Up and Down choose, Enter or Space activates, Left and Right\n"
-    "change the scale, Escape or Backspace go back.\n";
+    "change the scale, Escape or Backspace go back.\n"
+    "\n"
+    "Game controllers: the first connected is player 1's, the second player 2's.\n"
+    "D-pad or left stick move and turn (up), A or X turn, Start pauses; in the\n"
+    "menus A activates, B or Back go back.\n";
 
 int AnswerArguments(int argc, const char* const argv[]) {
   for (int i = 1; i < argc; ++i) {
