@@ -24,14 +24,6 @@ class KeysTest : public testing::Test {
   static void Press(int code) { keyboard.keys[code] = 0x80; }
   static void Release(int code) { keyboard.keys[code] = 0; }
   static uint8_t Counter(Action action) { return keyBindingTable.bindings[action].holdCounter; }
-  // Every action whose counter is not 0.
-  static std::vector<int> HeldActions() {
-    std::vector<int> held;
-    for (int a = 0; a < ActionCount; ++a) {
-      if (keyBindingTable.bindings[a].holdCounter != 0) held.push_back(a);
-    }
-    return held;
-  }
 };
 
 TEST_F(KeysTest, DefaultBindings) {
@@ -124,12 +116,7 @@ TEST_F(KeysTest, FocusLossDropsEveryCounter) {
   for (int poll = 0; poll < 5; ++poll) PollKeyboard();
   ASSERT_EQ(Counter(P1Left), 5);
 
-  keyboard.focused = false;
-  for (int poll = 0; poll < 3; ++poll) {
-    PollKeyboard();
-    EXPECT_EQ(HeldActions(), std::vector<int>{}) << "unfocused poll " << poll;
-  }
-  keyboard.focused = true;
+  ExpectNothingHeldWithoutFocus(keyboard);
   PollKeyboard();
   EXPECT_EQ(Counter(P1Left), 1) << "a key held throughout is a new press";
   EXPECT_EQ(Counter(MenuEscape), 1);
