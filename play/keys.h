@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The sixteen actions, their keys and their hold counters.
+// The sixteen actions, their keys (and the game controller inputs that hold
+// them too) and their hold counters.
 #pragma once
 #include <cstdint>
 
