@@ -8,7 +8,9 @@ fullscreen ends the program with status 0. With openbox and without a window
 manager."""
 
 import os
+import re
 import sys
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from xharness import Display, blend, close_to, wait_until  # noqa: E402
@@ -56,6 +58,7 @@ def new_window(display, process, old):
 
 
 def check_fullscreen(display, window, screen, cell, offset, name, what):
+    """The window covers the screen and shows the display at cell and offset."""
     assert display.window_size(window) == screen, \
         f"{name} {what}: window {display.window_size(window)}, expected the screen {screen}"
     assert placement(display, window) == (0, 0), \
@@ -65,6 +68,38 @@ def check_fullscreen(display, window, screen, cell, offset, name, what):
                        timeout=5.0)
     assert shown, f"{name} {what}: " + "; ".join(shows_display_at(display, screen, cell, offset,
                                                                    path))
+
+
+def frames_per_second(display, window):
+    found = re.search(r"FPS:(\d+)", display.title(window))
+    return int(found.group(1)) if found else None
+
+
+def check_game_and_scale(display, process, window, screen, cell, name):
+    """A two-player game starts and runs in fullscreen (its frame rate is
+    printed; the bench measures it on a quiet machine); then, on "Scale:",
+    Left makes the display smaller and still centred, Right brings the
+    fullscreen scale back and is refused past it. Returns the window."""
+    before = display.title(window)
+    display.key("Down", "Return", "Down", "Return")  # New Game, two players
+    assert wait_until(lambda: display.title(window) != before, timeout=5.0), \
+        f"{name}: the title stopped at {before!r}: the game does not run in fullscreen"
+    time.sleep(2.0)  # the title's figure covers the second before it
+    print(f"{name}: two-player game in fullscreen at {frames_per_second(display, window)} FPS")
+
+    display.key("Escape", "Down", "Down", "Return", pause=0.4)  # Options, "Scale:"
+    display.key("Left")
+    window = new_window(display, process, window)
+    centred = lambda side: ((screen[0] - 38 * side) // 2, (screen[1] - 39 * side) // 2)
+    smaller = cell - 2  # 16 x (scale - 0.1): 1.6 pixels less, rounded
+    check_fullscreen(display, window, screen, smaller, centred(smaller), name, "left")
+    display.key("Right")
+    window = new_window(display, process, window)
+    check_fullscreen(display, window, screen, cell, centred(cell), name, "right")
+    display.key("Right")
+    assert not wait_until(lambda: display.find_window(process) != window, timeout=1.0), \
+        f"{name}: Right past the largest scale that fits reopened the display"
+    return window
 
 
 def check_case(program, screen, manager, cell, offset):
@@ -80,6 +115,7 @@ def check_case(program, screen, manager, cell, offset):
         display.key("F11")
         window = new_window(display, process, window)
         check_fullscreen(display, window, screen, cell, offset, name, "F11")
+        window = check_game_and_scale(display, process, window, screen, cell, name)
 
         display.key("F11")
         window = new_window(display, process, window)
