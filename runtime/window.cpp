@@ -250,7 +250,30 @@ static int64_t WaitWithTimers(int64_t wait, uint64_t now) {
 
 // ---- events ---------------------------------------------------------------
 
-static bool WindowManagerSupports(Display* display, Atom wanted);
+// Whether the atom list `property` of an X window holds `wanted`.
+static bool AtomListHolds(Display* display, Window window, const char* property, Atom wanted) {
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  const Atom name = XInternAtom(display, property, False);
+  if (XGetWindowProperty(display, window, name, 0, 4096, False, XA_ATOM, &type, &format, &count,
+                         &after, &data) != Success || !data) {
+    return false;
+  }
+  bool found = false;
+  if (type == XA_ATOM && format == 32) {
+    const Atom* atoms = reinterpret_cast<const Atom*>(data);
+    for (unsigned long k = 0; k < count && !found; ++k) found = atoms[k] == wanted;
+  }
+  XFree(data);
+  return found;
+}
+
+// Whether the window manager announces the atom in _NET_SUPPORTED.
+static bool WindowManagerSupports(Display* display, Atom wanted) {
+  return AtomListHolds(display, DefaultRootWindow(display), "_NET_SUPPORTED", wanted);
+}
 
 // Whether the window manager holds the window in fullscreen: its
 // _NET_WM_STATE lists _NET_WM_STATE_FULLSCREEN. SDL keeps its own flag only
@@ -265,22 +288,7 @@ static bool WindowManagerHoldsFullscreen(SDL_Window* window) {
   Display* display = info.info.x11.display;
   const Atom fullscreen = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
   if (!WindowManagerSupports(display, fullscreen)) return ours;
-  Atom type = None;
-  int format = 0;
-  unsigned long count = 0, after = 0;
-  unsigned char* data = nullptr;
-  const Atom state = XInternAtom(display, "_NET_WM_STATE", False);
-  if (XGetWindowProperty(display, info.info.x11.window, state, 0, 64, False, XA_ATOM, &type,
-                         &format, &count, &after, &data) != Success || !data) {
-    return false;
-  }
-  bool found = false;
-  if (type == XA_ATOM && format == 32) {
-    const Atom* atoms = reinterpret_cast<const Atom*>(data);
-    for (unsigned long k = 0; k < count && !found; ++k) found = atoms[k] == fullscreen;
-  }
-  XFree(data);
-  return found;
+  return AtomListHolds(display, info.info.x11.window, "_NET_WM_STATE", fullscreen);
 }
 
 // A change of size or state the window manager made on its own: the program
@@ -505,26 +513,6 @@ void GetWindowFrame(int number, int& top, int& left, int& bottom, int& right) {
   if (!entry || SDL_GetWindowBordersSize(entry->window, &top, &left, &bottom, &right) != 0) {
     top = left = bottom = right = 0;
   }
-}
-
-// Whether the window manager announces the atom in _NET_SUPPORTED.
-static bool WindowManagerSupports(Display* display, Atom wanted) {
-  Atom type = None;
-  int format = 0;
-  unsigned long count = 0, after = 0;
-  unsigned char* data = nullptr;
-  const Atom supported = XInternAtom(display, "_NET_SUPPORTED", False);
-  if (XGetWindowProperty(display, DefaultRootWindow(display), supported, 0, 4096, False, XA_ATOM,
-                         &type, &format, &count, &after, &data) != Success || !data) {
-    return false;
-  }
-  bool found = false;
-  if (type == XA_ATOM && format == 32) {
-    const Atom* atoms = reinterpret_cast<const Atom*>(data);
-    for (unsigned long k = 0; k < count && !found; ++k) found = atoms[k] == wanted;
-  }
-  XFree(data);
-  return found;
 }
 
 // _NET_FRAME_EXTENTS of a window: left, right, top, bottom. False while unset.

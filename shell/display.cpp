@@ -21,7 +21,6 @@
 
 ScreenState screenState;
 
-void ZeroScreenState() { screenState = ScreenState{}; }
 
 static const char* const WindowTitle = ProductTitle;
 constexpr int32_t GridColumns = 38;
@@ -128,6 +127,13 @@ static FullscreenMemory fullscreen;
 // back to when the window manager, not F11, took the window fullscreen and
 // the window's own place is already the desktop's corner.
 static int32_t openedAtX, openedAtY;
+
+// A fresh program has no screen and nothing of fullscreen to remember.
+void ZeroScreenState() {
+  screenState = ScreenState{};
+  fullscreen = FullscreenMemory{};
+  openedAtX = openedAtY = 0;
+}
 
 bool ScaleFitsDesktop(float scaleX, float scaleY) {
   if (screenState.screenMode == FullscreenMode) {
@@ -260,14 +266,14 @@ int32_t OpenDisplay(uint8_t screenMode, int16_t baseCell, float scaleX, float sc
 
   // The previous screen, if any, has been closed and took its sprites with
   // it: the table's numbers are stale and are only dropped here.
-  ZeroScreenState();
+  screenState = ScreenState{};
   MapClear(SpriteTable);
   ListClear(BlockColourList);
 
   SetScreenGeometry(screenMode, baseCell, LiftSmallScale(scaleX), LiftSmallScale(scaleY));
   const int window = OpenWindowAndScreen();
   if (!window) {
-    ZeroScreenState();
+    screenState = ScreenState{};
     return 0;
   }
   screenState.window = window;

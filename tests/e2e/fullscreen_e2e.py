@@ -13,8 +13,8 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from xharness import Display, blend, close_to, wait_until  # noqa: E402
-from desktop_fit_e2e import placement, start_window_manager  # noqa: E402
+from xharness import blend, close_to, wait_until  # noqa: E402
+from desktop_fit_e2e import desktop, placement  # noqa: E402
 
 BACKGROUND = (187, 204, 187)  # BrightFace
 PANEL = blend((168, 185, 168), 192, BACKGROUND)
@@ -104,9 +104,7 @@ def check_game_and_scale(display, process, window, screen, cell, name):
 
 def check_case(program, screen, manager, cell, offset):
     name = f"{screen[0]}x{screen[1]}" + (f"-{manager}" if manager else "")
-    display = Display(*screen)
-    manager_process = start_window_manager(display, manager) if manager else None
-    try:
+    with desktop(screen, manager) as display:
         process = display.launch(program)
         window = display.find_window(process)
         display.focus(window)
@@ -140,11 +138,6 @@ def check_case(program, screen, manager, cell, offset):
         check_fullscreen(display, window, screen, cell, offset, name, "again")
         display.close_window(process, window, f"{name}: close request in fullscreen")
         print(f"ok: {name}: {cell}-pixel cells at {offset}, back to {size} at {place}")
-    finally:
-        if manager_process:
-            manager_process.terminate()
-            manager_process.wait()
-        display.close()
 
 
 def main():
