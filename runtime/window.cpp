@@ -319,9 +319,12 @@ static bool WindowStateChanged(const SDL_Event& event) {
          x.xproperty.atom == XInternAtom(info.info.x11.display, "_NET_WM_STATE", False);
 }
 
+// An event code, or 0 for an event that means nothing to the program: the
+// window system's own events are asked for only to see the window manager's
+// fullscreen, and are otherwise passed over as if they never came.
 static int HandleEvent(const SDL_Event& event) {
-  if (WindowStateChanged(event)) {
-    if (const int code = FullscreenDisagreement(ScreenWindow())) return code;
+  if (event.type == SDL_SYSWMEVENT) {
+    return WindowStateChanged(event) ? FullscreenDisagreement(ScreenWindow()) : 0;
   }
   if (event.type == SDL_QUIT) {
     // Only a signal (SIGINT, SIGTERM) or the session ending gets here: the
@@ -428,7 +431,10 @@ int WaitEvent(int timeout) {
     const bool queued =
         justPumped ? SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0
                    : SDL_PollEvent(&event) != 0;
-    if (queued) return HandleEvent(event);
+    if (queued) {
+      if (const int code = HandleEvent(event)) return code;
+      continue;  // passed over: the next event, or the wait, as before it came
+    }
     const uint64_t now = SDL_GetTicks64();
     if (RunDueTimer(now)) return TimerMessage;
 
@@ -447,7 +453,11 @@ int WaitEvent(int timeout) {
     } else if (wait > 0) {
       got = SDL_WaitEventTimeout(&event, static_cast<int>(wait));
     }
-    if (got) return HandleEvent(event);
+    if (got) {
+      if (const int code = HandleEvent(event)) return code;
+      justPumped = true;
+      continue;
+    }
     justPumped = wait > 0;
     // The wait ended: back to the top, where a timer that fell due meanwhile
     // still comes after any event that arrived with it.

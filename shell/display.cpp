@@ -259,9 +259,10 @@ static void CreateBackgroundLayer() {
   FillBackgroundLayer();
 }
 
-int32_t OpenDisplay(uint8_t screenMode, int16_t baseCell, float scaleX, float scaleY,
-                    bool createBackground) {
-  if (screenMode != WindowedMode && screenMode != FullscreenMode) return screenState.window;
+// OpenDisplay in either mode; fullscreen is reached only from a closed
+// display, through EnterFullscreen.
+static int32_t OpenDisplayIn(uint8_t screenMode, int16_t baseCell, float scaleX, float scaleY,
+                             bool createBackground) {
   if (!StartSpriteService()) return 0;
 
   // The previous screen, if any, has been closed and took its sprites with
@@ -283,6 +284,12 @@ int32_t OpenDisplay(uint8_t screenMode, int16_t baseCell, float scaleX, float sc
   RevealWindow(window);
   SetTimer(GetNativeWindow(window), TimerId, static_cast<uint32_t>(TickPeriod), Tick);
   return window;
+}
+
+int32_t OpenDisplay(uint8_t screenMode, int16_t baseCell, float scaleX, float scaleY,
+                    bool createBackground) {
+  if (screenMode != WindowedMode) return screenState.window;
+  return OpenDisplayIn(screenMode, baseCell, scaleX, scaleY, createBackground);
 }
 
 void FillBackgroundLayer() {
@@ -346,8 +353,8 @@ static bool ReopenDisplayAs(uint8_t screenMode, float scaleX, float scaleY) {
 
   // A scale or mode the screen cannot be opened at (too large a window, say)
   // falls back to the one that was working a moment ago.
-  if (!OpenDisplay(screenMode, baseCell, scaleX, scaleY, false) &&
-      !OpenDisplay(previousMode, baseCell, previousX, previousY, false)) {
+  if (!OpenDisplayIn(screenMode, baseCell, scaleX, scaleY, false) &&
+      !OpenDisplayIn(previousMode, baseCell, previousX, previousY, false)) {
     return false;
   }
 

@@ -48,6 +48,8 @@ constexpr int16_t BaseCell = 16;  // pixels per cell at scale 1
 constexpr uint8_t WindowedMode = 1;
 constexpr uint8_t FullscreenMode = 2;
 
+// Opens the windowed display (mode 1); any other mode returns the window open
+// now and changes nothing: fullscreen is reached through EnterFullscreen.
 int32_t OpenDisplay(uint8_t screenMode, int16_t baseCell, float scaleX, float scaleY,
                     bool createBackground);
 // False when neither the new scale nor the previous one could be opened.
