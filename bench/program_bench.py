@@ -4,7 +4,7 @@
 
 Usage:
     python3 bench/program_bench.py BUILD/pellovar [--screen 1600x900] [--runs 5]
-                                   [--seconds 10] [--json FILE]
+                                   [--seconds 10] [--json FILE] [--fullscreen]
 
 Each run starts a fresh Xvfb of the given screen size (the game derives its
 scale from the screen width: 1600 gives 1.1, 2560 gives 1.76), launches the
@@ -21,6 +21,11 @@ game with default settings and measures, in this order:
      VmHWM of the game at the end of the window;
   3. a scale change: Options, "Scale:", Right, from the key press until the
      window has its new size and shows the panel again; then Left, back.
+
+With --fullscreen, F11 is pressed once the window shows the menu, timed from
+the key press until the fullscreen window shows the panel at its centred
+place, and everything after runs in fullscreen; the scale change goes Left
+first, then Right back, as Right is refused at the largest scale that fits.
 
 It prints median, min and max over the runs of each figure (per-run FPS, L
 and V are the medians of that run's titles) and writes every raw value to
@@ -212,22 +217,26 @@ class XConnection:
         return ((value >> 16) & 255, (value >> 8) & 255, value & 255)
 
     def shows_panel(self, window, width, height):
-        """True when the window shows the menu panel at every sample cell."""
-        cell = width // COLUMNS
-        if cell < 1 or width != COLUMNS * cell or height != ROWS * cell:
+        """True when the window shows the menu panel at every sample cell: the
+        display fills a window, or lies centred at the largest cell that fits
+        in a fullscreen one."""
+        cell = min(width // COLUMNS, height // ROWS)
+        if cell < 1:
             return False
+        left, top = (width - COLUMNS * cell) // 2, (height - ROWS * cell) // 2
         for column, row in PANEL_CELLS:
-            colour = self.pixel(window, column * cell + cell // 2, row * cell + cell // 2)
+            colour = self.pixel(window, left + column * cell + cell // 2,
+                                top + row * cell + cell // 2)
             if colour is None or not close_to(colour, PANEL):
                 return False
         return True
 
-    def shown_window(self, other_than_size=None):
+    def shown_window(self, other_than=None):
         """The game's window once it is viewable and shows the panel, as
-        (window, width, height); None before. With other_than_size, a window
-        of that size does not count."""
+        (window, width, height); None before. With other_than, that window
+        does not count."""
         for window, width, height, viewable in self.game_windows():
-            if not viewable or (width, height) == other_than_size:
+            if not viewable or window == other_than:
                 continue
             if self.shows_panel(window, width, height):
                 return window, width, height
@@ -337,9 +346,10 @@ def title_figures(titles):
 # --- one run ------------------------------------------------------------------
 
 class Run:
-    def __init__(self, program, width, height, seconds, shots=None):
+    def __init__(self, program, width, height, seconds, shots=None, fullscreen=False):
         self.program, self.width, self.height, self.seconds = program, width, height, seconds
         self.shots = shots
+        self.fullscreen = fullscreen
         self.display = self.x = self.process = None
         self.window = None
         self.size = None
@@ -406,9 +416,9 @@ class Run:
         }
 
     def timed_scale_change(self, key):
-        """From pressing key on "Scale:" until a window of another size shows
+        """From pressing key on "Scale:" (or F11) until a new window shows
         the panel."""
-        old = self.size
+        old = self.window
         self.x.key(key, True)
         start = time.monotonic()
         released = False
@@ -418,7 +428,7 @@ class Run:
             if not released and time.monotonic() - start >= HOLD:
                 self.x.key(key, False)
                 released = True
-            return self.x.shown_window(other_than_size=old)
+            return self.x.shown_window(other_than=old)
 
         try:
             self.window, w, h = self.wait_for(f"scale change ({key})", new_window)
@@ -437,6 +447,9 @@ class Run:
         self.display = Display(self.width, self.height)
         self.x = XConnection(self.display.name)
         result.update(self.launch())
+        if self.fullscreen:
+            self.focus()
+            result["fullscreen_ms"] = self.timed_scale_change("F11")
         result["window"] = "%dx%d" % self.size
         self.focus()
         result["menu"] = self.measure("idle in the main menu")
@@ -454,11 +467,12 @@ class Run:
         # Escape pauses into the main menu; Down, Down, Return opens Options
         # with "Scale:" selected. The menu ignores keys for 200 ms after one.
         self.display.key("Escape", "Down", "Down", "Return", pause=0.4)
-        result["scale_up_ms"] = self.timed_scale_change("Right")
+        there, back = ("Left", "Right") if self.fullscreen else ("Right", "Left")
+        result["scale_up_ms"] = self.timed_scale_change(there)
         result["scaled_window"] = "%dx%d" % self.size
         self.focus()
         time.sleep(0.4)
-        result["scale_back_ms"] = self.timed_scale_change("Left")
+        result["scale_back_ms"] = self.timed_scale_change(back)
         if "%dx%d" % self.size != result["window"]:
             raise BenchError(f"scale back: window is {self.size}, expected {result['window']}")
 
@@ -498,8 +512,11 @@ def figures(runs):
     for state, state_label in STATES:
         for key, label in STATE_FIGURES:
             rows.append((f"{state_label}: {label}", f"{state}.{key}", [r[state][key] for r in runs]))
-    rows.append(("scale change up, Right (ms)", "scale_up_ms", [r["scale_up_ms"] for r in runs]))
-    rows.append(("scale change back, Left (ms)", "scale_back_ms", [r["scale_back_ms"] for r in runs]))
+    rows.append(("scale change there (ms)", "scale_up_ms", [r["scale_up_ms"] for r in runs]))
+    rows.append(("scale change back (ms)", "scale_back_ms", [r["scale_back_ms"] for r in runs]))
+    if "fullscreen_ms" in runs[0]:
+        rows.insert(2, ("F11 to fullscreen picture (ms)", "fullscreen_ms",
+                        [r["fullscreen_ms"] for r in runs]))
     return rows
 
 
@@ -529,6 +546,8 @@ def main():
     parser.add_argument("--json", metavar="FILE", help="also write every figure and raw value here")
     parser.add_argument("--screenshots", metavar="DIR",
                         help="save a PNG of each state after its window (last run's are kept)")
+    parser.add_argument("--fullscreen", action="store_true",
+                        help="press F11 once the menu shows and measure in fullscreen")
     args = parser.parse_args()
     program = os.path.abspath(args.program)
     if not os.access(program, os.X_OK):
@@ -549,7 +568,8 @@ def main():
     width, height = args.screen
     sdl = {k: v for k, v in os.environ.items() if k.startswith("SDL_")}
     header = [f"program: {program}",
-              f"screen: {width}x{height}, runs: {args.runs}, window: {args.seconds:g} s "
+              f"screen: {width}x{height}{' fullscreen' if args.fullscreen else ''}, "
+              f"runs: {args.runs}, window: {args.seconds:g} s "
               f"(after {SETTLE:g} s settling), cores: {os.cpu_count()}",
               f"environment: {sdl or 'no SDL_ variables'}",
               f"load average before: {load_average()}"]
@@ -557,7 +577,7 @@ def main():
 
     runs = []
     for number in range(1, args.runs + 1):
-        run = Run(program, width, height, args.seconds, args.screenshots)
+        run = Run(program, width, height, args.seconds, args.screenshots, args.fullscreen)
         try:
             result = run.execute()
         except (BenchError, AssertionError, RuntimeError, OSError,

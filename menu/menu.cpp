@@ -118,6 +118,10 @@ void ChangeScale(int32_t keyCode) {
     if (ScaleDown(sx) == sx) return;
     Reopen(ScaleDown(sx), sy - ScaleStep);
   }
+  RefreshScaleCaption();
+}
+
+void RefreshScaleCaption() {
   if (MenuItem* item = MapFind(menuState.items, "opts_scale")) {
     RefreshTextLabel(item->label, ScaleCaption(), CaptionSizeX, CaptionSizeY, CaptionColour);
   }

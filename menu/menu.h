@@ -31,4 +31,6 @@ void ShowOptionsMenu(int32_t keyCode);
 void ResumeGame(int32_t keyCode);
 void QuitProgram(int32_t keyCode);
 void ChangeScale(int32_t keyCode);
+// The "Scale:" caption again after the scale changed outside the menu (F11).
+void RefreshScaleCaption();
 int64_t MenuLogic();

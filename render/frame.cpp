@@ -138,7 +138,7 @@ static void DrawLabel(const TextLabel* label, int64_t now) {
 
 void DrawScreen(FrameGrid& grid, const LabelList& labels) {
   const int64_t now = ReadClock();
-  if (screenState.screenMode != 1) return;
+  if (screenState.screenMode == 0) return;  // no screen open
   ClearFrame(BackdropColour);
 
   for (int32_t y = 0; y <= screenState.rows; ++y) {

@@ -48,6 +48,8 @@ struct Draw {
 // afresh in one statement, so no field can be forgotten on the way.
 struct OpenScreenState {
   SDL_Window* window = nullptr;
+  int left = 0;  // the screen's place in the window's client area
+  int top = 0;
   int width = 0;
   int height = 0;
   std::vector<uint32_t> frameBits;       // the composed frame, x8r8g8b8
@@ -88,6 +90,7 @@ struct ScreenLasting {
   // The colour of the last clear: a screen presented before a clear of its
   // own is filled with it, as it always was.
   uint32_t clearColour = 0;  // x8r8g8b8
+  uint32_t marginColour = 0;  // red in the low byte
 };
 
 static OpenScreenState screen;
@@ -118,7 +121,7 @@ static void ReleaseScreen() {
 }
 
 // Everything a frame needs is made here, so presenting allocates nothing.
-static bool MakeScreen(SDL_Window* window, int width, int height) {
+static bool MakeScreen(SDL_Window* window, int left, int top, int width, int height) {
   screen.tilesAcross = (width + TileSize - 1) / TileSize;
   screen.tilesDown = (height + TileSize - 1) / TileSize;
   const size_t tiles = static_cast<size_t>(screen.tilesAcross) * screen.tilesDown;
@@ -143,6 +146,8 @@ static bool MakeScreen(SDL_Window* window, int width, int height) {
   pixman_image_set_repeat(screen.tintSource, PIXMAN_REPEAT_NORMAL);
   pixman_image_set_repeat(screen.alphaMask, PIXMAN_REPEAT_NORMAL);
   screen.window = window;
+  screen.left = left;
+  screen.top = top;
   screen.width = width;
   screen.height = height;
   return true;
@@ -150,15 +155,15 @@ static bool MakeScreen(SDL_Window* window, int width, int height) {
 
 int OpenGlScreen(void* nativeWindow, int x, int y, int width, int height, int stretch,
                  int rightOffset, int bottomOffset, int flipMode) {
-  // The game passes none of these; the screen always covers the window from
-  // its top-left corner, unstretched, and never waits for the retrace.
-  (void)x, (void)y, (void)stretch, (void)rightOffset, (void)bottomOffset, (void)flipMode;
+  // The game passes none of these; the screen is never stretched and never
+  // waits for the retrace.
+  (void)stretch, (void)rightOffset, (void)bottomOffset, (void)flipMode;
   CloseGlScreen();
-  if (!IsAppWindowHandle(nativeWindow) || width <= 0 || height <= 0) return 0;
+  if (!IsAppWindowHandle(nativeWindow) || width <= 0 || height <= 0 || x < 0 || y < 0) return 0;
   SDL_Window* window = static_cast<SDL_Window*>(nativeWindow);
   SDL_Surface* surface = SDL_GetWindowSurface(window);
-  if (!surface || surface->w < width || surface->h < height) return 0;
-  if (!MakeScreen(window, width, height)) {
+  if (!surface || surface->w < x + width || surface->h < y + height) return 0;
+  if (!MakeScreen(window, x, y, width, height)) {
     ReleaseScreen();
     return 0;
   }
@@ -168,6 +173,22 @@ int OpenGlScreen(void* nativeWindow, int x, int y, int width, int height, int st
 void CloseGlScreen() { ReleaseScreen(); }
 
 void SetFlipRateLimit(int fps) { lasting.flipRateLimit = fps > 0 ? fps : 0; }
+
+void SetScreenMargin(uint32_t rgba) { lasting.marginColour = rgba; }
+
+// The window around the screen, in the margin colour: the four bands left,
+// right, above and below it. Nothing for a screen that fills its window.
+static void PaintMargin(SDL_Surface* surface) {
+  const uint32_t rgba = lasting.marginColour;
+  const uint32_t colour = SDL_MapRGB(surface->format, rgba & 0xFF, rgba >> 8 & 0xFF, rgba >> 16 & 0xFF);
+  const int right = screen.left + screen.width, bottom = screen.top + screen.height;
+  const SDL_Rect bands[4] = {{0, 0, surface->w, screen.top},
+                             {0, bottom, surface->w, surface->h - bottom},
+                             {0, screen.top, screen.left, screen.height},
+                             {right, screen.top, surface->w - right, screen.height}};
+  for (const SDL_Rect& band : bands)
+    if (band.w > 0 && band.h > 0) SDL_FillRect(surface, &band, colour);
+}
 
 static void BeginFrame() {
   if (screen.frameOpen) return;
@@ -429,7 +450,12 @@ static void RepaintWholeFrame() {
 static void PutOnScreen(bool whole) {
   SDL_Surface* surface = SDL_GetWindowSurface(screen.window);
   if (!surface) return;
-  if (surface != screen.presentedTo) whole = true;  // a new surface starts out blank
+  if (surface != screen.presentedTo) {
+    // A new surface starts out blank: the margin is painted into it once,
+    // and every frame after only sends the screen's changed tiles.
+    whole = true;
+    PaintMargin(surface);
+  }
   screen.presentRects.clear();
   if (whole) {
     screen.presentRects.push_back(SDL_Rect{0, 0, screen.width, screen.height});
@@ -440,9 +466,12 @@ static void PutOnScreen(bool whole) {
   }
   if (screen.presentRects.empty()) return;
   for (SDL_Rect& r : screen.presentRects) {
-    SDL_Rect target = r;
+    SDL_Rect target{r.x + screen.left, r.y + screen.top, r.w, r.h};
     SDL_BlitSurface(screen.frameSurface, &r, surface, &target);
+    r = target;  // the window is updated where the tile went
   }
+  // A whole window given back includes the margin it lost too.
+  if (whole) screen.presentRects.front() = SDL_Rect{0, 0, surface->w, surface->h};
   if (SDL_UpdateWindowSurfaceRects(screen.window, screen.presentRects.data(),
                                    static_cast<int>(screen.presentRects.size())) == 0) {
     screen.presentedTo = surface;
@@ -509,7 +538,9 @@ bool WindowPixels(std::vector<uint32_t>& pixels, int& width, int& height) {
   SDL_Surface* surface = screen.frameImage ? SDL_GetWindowSurface(screen.window) : nullptr;
   if (!surface) return false;
   pixels.resize(screen.frameBits.size());
-  if (SDL_ConvertPixels(screen.width, screen.height, surface->format->format, surface->pixels,
+  const uint8_t* origin = static_cast<const uint8_t*>(surface->pixels) +
+                         screen.top * surface->pitch + screen.left * surface->format->BytesPerPixel;
+  if (SDL_ConvertPixels(screen.width, screen.height, surface->format->format, origin,
                         surface->pitch, SDL_PIXELFORMAT_ARGB8888, pixels.data(),
                         screen.width * 4) != 0) {
     return false;

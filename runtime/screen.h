@@ -9,12 +9,16 @@
 int StartSpriteService();  // nonzero on success; called before every screen opens
 
 // Opens a screen covering width × height of the window's client area at
-// (x, y). The game passes (handle, 0, 0, width, height, 0, 0, 0, 0). Despite
-// the names, no GL is involved: frames are composed in main memory.
+// (x, y). The game passes (handle, x, y, width, height, 0, 0, 0, 0): (0, 0) in
+// a window, the centring offset in fullscreen. Despite the names, no GL is
+// involved: frames are composed in main memory.
 int OpenGlScreen(void* nativeWindow, int x, int y, int width, int height, int stretch,
                  int rightOffset, int bottomOffset, int flipMode);
 void CloseGlScreen();  // frees every sprite; sprite numbers become invalid
 void SetFlipRateLimit(int fps);  // 0: none
+// The colour (red in the low byte) of the window around a screen smaller than
+// its window, painted once whenever the window gets a new surface.
+void SetScreenMargin(uint32_t rgba);
 void ClearFrame(uint32_t rgba);  // red in the low byte
 void PresentFrame();
 

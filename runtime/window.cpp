@@ -104,9 +104,12 @@ int OpenAppWindow(int number, int x, int y, int width, int height, const std::st
   uint32_t sdlFlags = (flags & WindowHidden) ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN;
   if (!(flags & WindowTitleBar)) sdlFlags |= SDL_WINDOW_BORDERLESS;
   if (flags & WindowCentred) x = y = SDL_WINDOWPOS_CENTERED;
+  if (flags & WindowFullscreen) sdlFlags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
 
   SDL_Window* window = SDL_CreateWindow(title.c_str(), x, y, width, height, sdlFlags);
   if (!window) return 0;
+  // The window manager's fullscreen reaches the program only this way.
+  SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
   int clientWidth = 0, clientHeight = 0;
   SDL_GetWindowSize(window, &clientWidth, &clientHeight);
   if (clientWidth != width || clientHeight != height) {
@@ -163,6 +166,20 @@ void CloseAppWindow(int number) {
   std::erase_if(appWindows.timers, [window](const WindowTimer& t) { return t.window == window; });
   appWindows.byNumber.erase(number);
   SDL_DestroyWindow(window);
+}
+
+bool GetWindowPlace(int number, int& x, int& y) {
+  x = y = 0;
+  AppWindow* entry = FindWindow(number);
+  if (!entry) return false;
+  SDL_GetWindowPosition(entry->window, &x, &y);
+  return true;
+}
+
+int WindowDesktop(int number) {
+  AppWindow* entry = FindWindow(number);
+  const int index = entry ? SDL_GetWindowDisplayIndex(entry->window) : 0;
+  return index > 0 ? index : 0;
 }
 
 void CloseAllAppWindows() {
@@ -233,7 +250,82 @@ static int64_t WaitWithTimers(int64_t wait, uint64_t now) {
 
 // ---- events ---------------------------------------------------------------
 
+// Whether the atom list `property` of an X window holds `wanted`.
+static bool AtomListHolds(Display* display, Window window, const char* property, Atom wanted) {
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  const Atom name = XInternAtom(display, property, False);
+  if (XGetWindowProperty(display, window, name, 0, 4096, False, XA_ATOM, &type, &format, &count,
+                         &after, &data) != Success || !data) {
+    return false;
+  }
+  bool found = false;
+  if (type == XA_ATOM && format == 32) {
+    const Atom* atoms = reinterpret_cast<const Atom*>(data);
+    for (unsigned long k = 0; k < count && !found; ++k) found = atoms[k] == wanted;
+  }
+  XFree(data);
+  return found;
+}
+
+// Whether the window manager announces the atom in _NET_SUPPORTED.
+static bool WindowManagerSupports(Display* display, Atom wanted) {
+  return AtomListHolds(display, DefaultRootWindow(display), "_NET_SUPPORTED", wanted);
+}
+
+// Whether the window manager holds the window in fullscreen: its
+// _NET_WM_STATE lists _NET_WM_STATE_FULLSCREEN. SDL keeps its own flag only
+// for the requests the program makes, not for the window manager's. Where no
+// window manager keeps that state, nobody else can change it: the program's
+// own flag is the answer.
+static bool WindowManagerHoldsFullscreen(SDL_Window* window) {
+  const bool ours = (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) != 0;
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return ours;
+  Display* display = info.info.x11.display;
+  const Atom fullscreen = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
+  if (!WindowManagerSupports(display, fullscreen)) return ours;
+  return AtomListHolds(display, info.info.x11.window, "_NET_WM_STATE", fullscreen);
+}
+
+// A change of size or state the window manager made on its own: the program
+// is told when it now disagrees with the window about fullscreen, so that the
+// display is laid out again instead of left in a corner of the screen.
+static int FullscreenDisagreement(SDL_Window* window) {
+  const bool ours = (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) != 0;
+  const bool managers = WindowManagerHoldsFullscreen(window);
+  if (managers && !ours) return FullscreenWantedEvent;
+  if (!managers && ours) return WindowWantedEvent;
+  return 0;
+}
+
+// A window manager that cannot resize the window (its size is fixed) still
+// sets _NET_WM_STATE; SDL passes that on only as the window system's own
+// event. Whether it concerns the game window and that property.
+static bool WindowStateChanged(const SDL_Event& event) {
+  SDL_Window* window = ScreenWindow();
+  if (event.type != SDL_SYSWMEVENT || !window) return false;
+  const SDL_SysWMmsg* message = event.syswm.msg;
+  if (!message || message->subsystem != SDL_SYSWM_X11) return false;
+  const XEvent& x = message->msg.x11.event;
+  if (x.type != PropertyNotify) return false;
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+  return x.xproperty.window == info.info.x11.window &&
+         x.xproperty.atom == XInternAtom(info.info.x11.display, "_NET_WM_STATE", False);
+}
+
+// An event code, or 0 for an event that means nothing to the program: the
+// window system's own events are asked for only to see the window manager's
+// fullscreen, and are otherwise passed over as if they never came.
 static int HandleEvent(const SDL_Event& event) {
+  if (event.type == SDL_SYSWMEVENT) {
+    return WindowStateChanged(event) ? FullscreenDisagreement(ScreenWindow()) : 0;
+  }
   if (event.type == SDL_QUIT) {
     // Only a signal (SIGINT, SIGTERM) or the session ending gets here: the
     // program treats it as the user closing its window.
@@ -256,6 +348,16 @@ static int HandleEvent(const SDL_Event& event) {
         what == SDL_WINDOWEVENT_RESTORED || what == SDL_WINDOWEVENT_SIZE_CHANGED) {
       ScreenLostContents();
     }
+    if (what == SDL_WINDOWEVENT_SIZE_CHANGED || what == SDL_WINDOWEVENT_MAXIMIZED ||
+        what == SDL_WINDOWEVENT_RESTORED) {
+      if (const int code = FullscreenDisagreement(ScreenWindow())) return code;
+    }
+  }
+  // F11 is no game key: it acts on the press itself, and its repeats while
+  // held would toggle back and forth.
+  if (event.type == SDL_KEYDOWN && event.key.keysym.scancode == SDL_SCANCODE_F11 &&
+      !event.key.repeat && NumberOfSdlId(event.key.windowID) != 0) {
+    return FullscreenKeyEvent;
   }
   return static_cast<int>(event.type);
 }
@@ -329,7 +431,10 @@ int WaitEvent(int timeout) {
     const bool queued =
         justPumped ? SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0
                    : SDL_PollEvent(&event) != 0;
-    if (queued) return HandleEvent(event);
+    if (queued) {
+      if (const int code = HandleEvent(event)) return code;
+      continue;  // passed over: the next event, or the wait, as before it came
+    }
     const uint64_t now = SDL_GetTicks64();
     if (RunDueTimer(now)) return TimerMessage;
 
@@ -348,7 +453,11 @@ int WaitEvent(int timeout) {
     } else if (wait > 0) {
       got = SDL_WaitEventTimeout(&event, static_cast<int>(wait));
     }
-    if (got) return HandleEvent(event);
+    if (got) {
+      if (const int code = HandleEvent(event)) return code;
+      justPumped = true;
+      continue;
+    }
     justPumped = wait > 0;
     // The wait ended: back to the top, where a timer that fell due meanwhile
     // still comes after any event that arrived with it.
@@ -381,16 +490,26 @@ int GetDesktopWidth(int index) {
 
 // ---- desktop room and window decoration -----------------------------------
 
-bool GetDesktopUsableArea(int index, int& x, int& y, int& width, int& height) {
+// An area of desktop `index` as SDL's `bounds` gives it.
+static bool DesktopArea(int (*bounds)(int, SDL_Rect*), int index, int& x, int& y, int& width,
+                        int& height) {
   x = y = width = height = 0;
   if (index < 0 || index >= CountDesktops()) return false;
   SDL_Rect area;
-  if (SDL_GetDisplayUsableBounds(index, &area) != 0 || area.w <= 0 || area.h <= 0) return false;
+  if (bounds(index, &area) != 0 || area.w <= 0 || area.h <= 0) return false;
   x = area.x;
   y = area.y;
   width = area.w;
   height = area.h;
   return true;
+}
+
+bool GetDesktopUsableArea(int index, int& x, int& y, int& width, int& height) {
+  return DesktopArea(SDL_GetDisplayUsableBounds, index, x, y, width, height);
+}
+
+bool GetDesktopBounds(int index, int& x, int& y, int& width, int& height) {
+  return DesktopArea(SDL_GetDisplayBounds, index, x, y, width, height);
 }
 
 bool GetDesktopUsableSize(int index, int& width, int& height) {
@@ -404,26 +523,6 @@ void GetWindowFrame(int number, int& top, int& left, int& bottom, int& right) {
   if (!entry || SDL_GetWindowBordersSize(entry->window, &top, &left, &bottom, &right) != 0) {
     top = left = bottom = right = 0;
   }
-}
-
-// Whether the window manager announces the atom in _NET_SUPPORTED.
-static bool WindowManagerSupports(Display* display, Atom wanted) {
-  Atom type = None;
-  int format = 0;
-  unsigned long count = 0, after = 0;
-  unsigned char* data = nullptr;
-  const Atom supported = XInternAtom(display, "_NET_SUPPORTED", False);
-  if (XGetWindowProperty(display, DefaultRootWindow(display), supported, 0, 4096, False, XA_ATOM,
-                         &type, &format, &count, &after, &data) != Success || !data) {
-    return false;
-  }
-  bool found = false;
-  if (type == XA_ATOM && format == 32) {
-    const Atom* atoms = reinterpret_cast<const Atom*>(data);
-    for (unsigned long k = 0; k < count && !found; ++k) found = atoms[k] == wanted;
-  }
-  XFree(data);
-  return found;
 }
 
 // _NET_FRAME_EXTENTS of a window: left, right, top, bottom. False while unset.

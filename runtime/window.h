@@ -6,11 +6,20 @@
 
 constexpr int CloseWindowEvent = 13116;  // queued when the user closes a window
 constexpr int AnyWindow = -1;            // OpenAppWindow: pick a free number
+// WaitEvent codes for fullscreen: F11 pressed (once per press, never for the
+// key's repeats), and the window manager putting the game window into
+// fullscreen or taking it out by itself (its own shortcut, _NET_WM_STATE).
+constexpr int FullscreenKeyEvent = 13117;
+constexpr int FullscreenWantedEvent = 13118;
+constexpr int WindowWantedEvent = 13119;
 
 // OpenAppWindow flags.
 constexpr uint32_t WindowCentred = 1;    // centred on the desktop, x and y ignored
 constexpr uint32_t WindowTitleBar = 2;   // title bar with system menu and close box
 constexpr uint32_t WindowHidden = 4;     // created hidden, shown by RevealWindow
+// A borderless window covering the desktop at (x, y) of width × height, the
+// desktop's own size: no video mode changes.
+constexpr uint32_t WindowFullscreen = 8;
 
 // width × height is the client area, exactly. Returns the window number, 0 on
 // failure.
@@ -23,6 +32,10 @@ std::string GetTitleText(int number);  // for tests; empty for a number not open
 // For tests: the window's id on the X server, 0 when it is not open or not on X11.
 uint64_t X11WindowId(int number);
 void CloseAppWindow(int number);
+// The client area's top-left corner on the desktop; false for a number not open.
+bool GetWindowPlace(int number, int& x, int& y);
+// The desktop the window's centre is on; 0 when not known.
+int WindowDesktop(int number);
 
 // Waits up to timeout ms (−1: forever) for one event, runs due timer
 // callbacks, and returns an event code, CloseWindowEvent for a close request
@@ -51,6 +64,8 @@ int GetDesktopWidth(int index);     // 0 for an index outside 0 to count − 1
 bool GetDesktopUsableSize(int index, int& width, int& height);
 // The same area with its top-left corner in desktop coordinates.
 bool GetDesktopUsableArea(int index, int& x, int& y, int& width, int& height);
+// The whole of desktop `index`, panels included. False (and 0s) when unknown.
+bool GetDesktopBounds(int index, int& x, int& y, int& width, int& height);
 
 // The thickness of the frame the window system draws around a window's
 // client area; all 0 for a window without one or when it is not known.

@@ -21,7 +21,6 @@
 
 ScreenState screenState;
 
-void ZeroScreenState() { screenState = ScreenState{}; }
 
 static const char* const WindowTitle = ProductTitle;
 constexpr int32_t GridColumns = 38;
@@ -97,7 +96,50 @@ static bool WindowRoom(int32_t& width, int32_t& height) {
   return true;
 }
 
+// Where a display of `size` lies centred in `room`; at the edge when larger.
+static int32_t CentredOffset(int32_t room, int32_t size) { return std::max(0, (room - size) / 2); }
+
+FullscreenFit FitFullscreen(int16_t baseCell, int32_t width, int32_t height) {
+  // The smallest cell above the Left key's lower limit of 0.4.
+  const int16_t smallest = static_cast<int16_t>(baseCell * 0.4f) + 1;
+  const int32_t fits = std::min(width / GridColumns, height / GridRows);
+  FullscreenFit fit{};
+  fit.cell = static_cast<int16_t>(std::max<int32_t>(smallest, fits));
+  // A whole number over the base cell of 16 is exact in a float, so the cell
+  // side comes back as it went in.
+  fit.scale = static_cast<float>(fit.cell) / static_cast<float>(baseCell);
+  fit.left = CentredOffset(width, GridColumns * fit.cell);
+  fit.top = CentredOffset(height, GridRows * fit.cell);
+  return fit;
+}
+
+// What fullscreen must remember beyond its screen: the desktop it fills and
+// the window to go back to. Kept apart from screenState on purpose: every
+// opening of a display zeroes that, and this must outlive the openings.
+struct FullscreenMemory {
+  int32_t desktopX, desktopY, desktopWidth, desktopHeight;
+  float windowScaleX, windowScaleY;
+  int32_t windowX, windowY;  // the corner of the window's frame
+  bool placeWindow;          // the next window opens there, not centred
+};
+static FullscreenMemory fullscreen;
+// Where the game window was last opened (its frame's corner): the place to go
+// back to when the window manager, not F11, took the window fullscreen and
+// the window's own place is already the desktop's corner.
+static int32_t openedAtX, openedAtY;
+
+// A fresh program has no screen and nothing of fullscreen to remember.
+void ZeroScreenState() {
+  screenState = ScreenState{};
+  fullscreen = FullscreenMemory{};
+  openedAtX = openedAtY = 0;
+}
+
 bool ScaleFitsDesktop(float scaleX, float scaleY) {
+  if (screenState.screenMode == FullscreenMode) {
+    return WindowFits(screenState.baseCell, scaleX, scaleY, fullscreen.desktopWidth,
+                      fullscreen.desktopHeight);
+  }
   int32_t width = 0, height = 0;
   if (!WindowRoom(width, height)) return true;  // nothing known to fit against
   const int16_t baseCell = screenState.baseCell ? screenState.baseCell : BaseCell;
@@ -117,7 +159,12 @@ float FitStartScale(float scale) {
 static int OpenGameWindow(int32_t width, int32_t height) {
   int x = 0, y = 0, roomWidth = 0, roomHeight = 0;
   uint32_t flags = WindowTitleBar | WindowHidden;
-  if (GetDesktopUsableArea(0, x, y, roomWidth, roomHeight)) {
+  if (fullscreen.placeWindow) {
+    // Back from fullscreen: where the window was before.
+    fullscreen.placeWindow = false;
+    x = fullscreen.windowX;
+    y = fullscreen.windowY;
+  } else if (GetDesktopUsableArea(0, x, y, roomWidth, roomHeight)) {
     const int frameWidth = width + windowFrame.left + windowFrame.right;
     const int frameHeight = height + windowFrame.top + windowFrame.bottom;
     x += std::max(0, (roomWidth - frameWidth) / 2);
@@ -125,7 +172,16 @@ static int OpenGameWindow(int32_t width, int32_t height) {
   } else {
     flags |= WindowCentred;
   }
+  openedAtX = x;
+  openedAtY = y;
   return OpenAppWindow(AnyWindow, x, y, width, height, WindowTitle, flags);
+}
+
+// A borderless window covering the whole desktop fullscreen remembers.
+static int OpenFullscreenWindow() {
+  return OpenAppWindow(AnyWindow, fullscreen.desktopX, fullscreen.desktopY,
+                       fullscreen.desktopWidth, fullscreen.desktopHeight, WindowTitle,
+                       WindowFullscreen | WindowHidden);
 }
 
 // The layer is made only at start-up; when it is made again, the cells of the
@@ -158,16 +214,23 @@ static void SetScreenGeometry(uint8_t screenMode, int16_t baseCell, float scaleX
   screenState.rows = GridRows;
   screenState.width = screenState.columns * screenState.cellWidth;
   screenState.height = screenState.rows * screenState.cellHeight;
+  if (screenMode == FullscreenMode) {
+    screenState.left = CentredOffset(fullscreen.desktopWidth, screenState.width);
+    screenState.top = CentredOffset(fullscreen.desktopHeight, screenState.height);
+  }
 }
 
 // The hidden window with its icon and the screen inside it; 0, with nothing
 // left open, on failure.
 static int OpenWindowAndScreen() {
-  const int window = OpenGameWindow(screenState.width, screenState.height);
+  const int window = screenState.screenMode == FullscreenMode
+                         ? OpenFullscreenWindow()
+                         : OpenGameWindow(screenState.width, screenState.height);
   if (!window) return 0;
   SetIcon(window);
-  if (!OpenGlScreen(GetNativeWindow(window), 0, 0, screenState.width, screenState.height, 0, 0,
-                    0, 0)) {
+  SetScreenMargin(BrightFace);
+  if (!OpenGlScreen(GetNativeWindow(window), screenState.left, screenState.top, screenState.width,
+                    screenState.height, 0, 0, 0, 0)) {
     CloseAppWindow(window);
     return 0;
   }
@@ -196,21 +259,22 @@ static void CreateBackgroundLayer() {
   FillBackgroundLayer();
 }
 
-int32_t OpenDisplay(uint8_t screenMode, int16_t baseCell, float scaleX, float scaleY,
-                    bool createBackground) {
-  if (screenMode != 1) return screenState.window;
+// OpenDisplay in either mode; fullscreen is reached only from a closed
+// display, through EnterFullscreen.
+static int32_t OpenDisplayIn(uint8_t screenMode, int16_t baseCell, float scaleX, float scaleY,
+                             bool createBackground) {
   if (!StartSpriteService()) return 0;
 
   // The previous screen, if any, has been closed and took its sprites with
   // it: the table's numbers are stale and are only dropped here.
-  ZeroScreenState();
+  screenState = ScreenState{};
   MapClear(SpriteTable);
   ListClear(BlockColourList);
 
   SetScreenGeometry(screenMode, baseCell, LiftSmallScale(scaleX), LiftSmallScale(scaleY));
   const int window = OpenWindowAndScreen();
   if (!window) {
-    ZeroScreenState();
+    screenState = ScreenState{};
     return 0;
   }
   screenState.window = window;
@@ -220,6 +284,12 @@ int32_t OpenDisplay(uint8_t screenMode, int16_t baseCell, float scaleX, float sc
   RevealWindow(window);
   SetTimer(GetNativeWindow(window), TimerId, static_cast<uint32_t>(TickPeriod), Tick);
   return window;
+}
+
+int32_t OpenDisplay(uint8_t screenMode, int16_t baseCell, float scaleX, float scaleY,
+                    bool createBackground) {
+  if (screenMode != WindowedMode) return screenState.window;
+  return OpenDisplayIn(screenMode, baseCell, scaleX, scaleY, createBackground);
 }
 
 void FillBackgroundLayer() {
@@ -271,20 +341,20 @@ static void CloseDisplay() {
   }
 }
 
-bool ReopenDisplay(float scaleX, float scaleY) {
-  if (screenState.screenMode != 1) return true;  // no screen, nothing to rebuild
-
-  const uint8_t screenMode = screenState.screenMode;
+// The display rebuilt in a screen mode at a scale, the game and the
+// background layer left as they are.
+static bool ReopenDisplayAs(uint8_t screenMode, float scaleX, float scaleY) {
+  const uint8_t previousMode = screenState.screenMode;
   const int16_t baseCell = screenState.baseCell;
   const float previousX = screenState.scaleX;
   const float previousY = screenState.scaleY;
 
   CloseDisplay();
 
-  // A scale the screen cannot be opened at (too large a window, say) falls
-  // back to the scale that was working a moment ago.
-  if (!OpenDisplay(screenMode, baseCell, scaleX, scaleY, false) &&
-      !OpenDisplay(screenMode, baseCell, previousX, previousY, false)) {
+  // A scale or mode the screen cannot be opened at (too large a window, say)
+  // falls back to the one that was working a moment ago.
+  if (!OpenDisplayIn(screenMode, baseCell, scaleX, scaleY, false) &&
+      !OpenDisplayIn(previousMode, baseCell, previousX, previousY, false)) {
     return false;
   }
 
@@ -299,6 +369,51 @@ bool ReopenDisplay(float scaleX, float scaleY) {
     RefreshTextLabel(label, text, label->sizeX, label->sizeY, label->colour);
   }
   return true;
+}
+
+bool ReopenDisplay(float scaleX, float scaleY) {
+  if (screenState.screenMode == 0) return true;  // no screen, nothing to rebuild
+  return ReopenDisplayAs(screenState.screenMode, scaleX, scaleY);
+}
+
+static bool EnterFullscreenFrom(bool windowStillPlaced) {
+  if (screenState.screenMode != WindowedMode) return true;
+  FullscreenMemory next{};
+  if (!GetDesktopBounds(WindowDesktop(screenState.window), next.desktopX, next.desktopY,
+                        next.desktopWidth, next.desktopHeight)) {
+    return true;  // no desktop known to fill
+  }
+  next.windowScaleX = screenState.scaleX;
+  next.windowScaleY = screenState.scaleY;
+  next.windowX = openedAtX;
+  next.windowY = openedAtY;
+  int clientX = 0, clientY = 0;
+  if (windowStillPlaced && GetWindowPlace(screenState.window, clientX, clientY)) {
+    // Window managers place the frame where a new window asks to be.
+    LearnWindowFrame();
+    next.windowX = clientX - windowFrame.left;
+    next.windowY = clientY - windowFrame.top;
+  }
+  // Should fullscreen fail to open, the window comes back where it was.
+  next.placeWindow = true;
+  fullscreen = next;
+  const FullscreenFit fit = FitFullscreen(screenState.baseCell, next.desktopWidth,
+                                          next.desktopHeight);
+  return ReopenDisplayAs(FullscreenMode, fit.scale, fit.scale);
+}
+
+bool EnterFullscreen() { return EnterFullscreenFrom(true); }
+
+bool FollowWindowManagerFullscreen() { return EnterFullscreenFrom(false); }
+
+bool LeaveFullscreen() {
+  if (screenState.screenMode != FullscreenMode) return true;
+  fullscreen.placeWindow = true;
+  return ReopenDisplayAs(WindowedMode, fullscreen.windowScaleX, fullscreen.windowScaleY);
+}
+
+bool ToggleFullscreen() {
+  return screenState.screenMode == FullscreenMode ? LeaveFullscreen() : EnterFullscreen();
 }
 
 void FillBlockColourList(OrderedList<uint32_t>& list) {

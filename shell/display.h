@@ -8,7 +8,7 @@
 #include "runtime/containers.h"
 
 struct ScreenState {
-  uint8_t screenMode;  // 1 windowed screen; 0 while none is open
+  uint8_t screenMode;  // 1 windowed screen, 2 fullscreen; 0 while none is open
   int32_t window;
   float scaleX;
   float scaleY;
@@ -19,6 +19,8 @@ struct ScreenState {
   int32_t rows;
   int32_t width;
   int32_t height;
+  int32_t left;  // where the display lies in its window: 0, 0 in a window,
+  int32_t top;   // centred on the desktop in fullscreen
 };
 
 extern ScreenState screenState;
@@ -43,7 +45,11 @@ constexpr uint32_t DarkEdge = Rgb(131, 143, 131);
 
 constexpr uintptr_t TimerId = 109;
 constexpr int16_t BaseCell = 16;  // pixels per cell at scale 1
+constexpr uint8_t WindowedMode = 1;
+constexpr uint8_t FullscreenMode = 2;
 
+// Opens the windowed display (mode 1); any other mode returns the window open
+// now and changes nothing: fullscreen is reached through EnterFullscreen.
 int32_t OpenDisplay(uint8_t screenMode, int16_t baseCell, float scaleX, float scaleY,
                     bool createBackground);
 // False when neither the new scale nor the previous one could be opened.
@@ -74,3 +80,24 @@ float LowerScaleToFit(int16_t baseCell, float scale, int32_t roomWidth, int32_t 
 // unlimited when the desktop cannot tell its size.
 bool ScaleFitsDesktop(float scaleX, float scaleY);
 float FitStartScale(float scale);
+
+// Fullscreen on a desktop of width × height: the largest cell side at which
+// the 38 × 39 cells fit (never below the Left key's lower limit), the scale
+// that gives it, and the display's centred place.
+struct FullscreenFit {
+  int16_t cell;
+  float scale;
+  int32_t left;
+  int32_t top;
+};
+FullscreenFit FitFullscreen(int16_t baseCell, int32_t width, int32_t height);
+
+// F11: fullscreen on the desktop the window is on at the largest scale that
+// fits, or back to the window at the scale and place it had. Both rebuild the
+// display as a scale change does; false when no display could be opened.
+bool EnterFullscreen();
+bool LeaveFullscreen();
+// Fullscreen the window manager asked for: as F11, but the window goes back
+// to where it was opened, its own place being the desktop's corner by now.
+bool FollowWindowManagerFullscreen();
+bool ToggleFullscreen();

@@ -103,8 +103,28 @@ void StartProgram() {
   ShowMainMenu(0);
 }
 
+// F11, or the window manager taking the window into fullscreen or out of it
+// by itself: the display is rebuilt for the new screen, as a scale change.
+// False for any other event.
+static bool AnswerFullscreenEvent(int code) {
+  bool opened = true;
+  if (code == FullscreenKeyEvent) {
+    opened = ToggleFullscreen();
+  } else if (code == FullscreenWantedEvent) {
+    opened = FollowWindowManagerFullscreen();
+  } else if (code == WindowWantedEvent) {
+    opened = LeaveFullscreen();
+  } else {
+    return false;
+  }
+  if (!opened) ExitAfterVideoFailure();
+  RefreshScaleCaption();
+  return true;
+}
+
 bool EventLoopPass(int timeout) {
   int code = WaitEvent(timeout);
+  if (AnswerFullscreenEvent(code)) return true;
   if (code == CloseWindowEvent) {
     gameState.mode = Quit;
   } else if (code != 0) {

@@ -6,6 +6,7 @@ while it still fits the screen. Without a window manager (Xvfb alone) the
 usable area is the whole screen; under openbox the whole frame, title bar
 included, must lie on the screen too. The window carries the game's icon."""
 
+import contextlib
 import os
 import re
 import subprocess
@@ -48,6 +49,21 @@ def check_on_screen(display, window, screen, what):
         f"{what}: frame {w} x {h} at ({x}, {y}) leaves the {screen[0]} x {screen[1]} screen"
 
 
+@contextlib.contextmanager
+def desktop(screen, manager):
+    """An Xvfb of the screen's size with the window manager running (None:
+    without one), both ended afterwards."""
+    display = Display(*screen)
+    manager_process = start_window_manager(display, manager) if manager else None
+    try:
+        yield display
+    finally:
+        if manager_process:
+            manager_process.terminate()
+            manager_process.wait()
+        display.close()
+
+
 def start_window_manager(display, name):
     manager = subprocess.Popen([name], env=display.env, stdout=subprocess.DEVNULL,
                                stderr=subprocess.DEVNULL)
@@ -70,9 +86,7 @@ def press_right(display, process, window):
 
 def check_shape(program, artifacts, screen, manager, start, steps):
     name = f"{screen[0]}x{screen[1]}" + (f"-{manager}" if manager else "")
-    display = Display(*screen)
-    manager_process = start_window_manager(display, manager) if manager else None
-    try:
+    with desktop(screen, manager) as display:
         process = display.launch(program)
         window = display.find_window(process)
         assert display.window_size(window) == start, \
@@ -97,11 +111,6 @@ def check_shape(program, artifacts, screen, manager, start, steps):
 
         display.close_window(process, window, f"{name}: close request")
         print(f"ok: {name} starts at {start[0]} x {start[1]}, grows to {largest[0]} x {largest[1]}")
-    finally:
-        if manager_process:
-            manager_process.terminate()
-            manager_process.wait()
-        display.close()
 
 
 def main():

@@ -95,13 +95,17 @@ class Display:
                              capture_output=True).stdout
         return Picture(ppm)
 
-    def request_close(self, window):
-        """Sends WM_DELETE_WINDOW, as the close box of a window manager does."""
+    def send_client_message(self, window, target, message, data, mask=0):
+        """Sends a 32-bit ClientMessage about `window` to `target` (a window id,
+        or None for the root window) with up to five values of data, each
+        value either a number or the name of an atom."""
         x11 = ctypes.cdll.LoadLibrary("libX11.so.6")
         x11.XOpenDisplay.restype = ctypes.c_void_p
         x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
         x11.XInternAtom.restype = ctypes.c_ulong
         x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+        x11.XDefaultRootWindow.restype = ctypes.c_ulong
+        x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
         x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
                                    ctypes.c_void_p]
         x11.XFlush.argtypes = [ctypes.c_void_p]
@@ -122,13 +126,27 @@ class Display:
         event = Event()
         event.client.type = 33  # ClientMessage
         event.client.window = int(window)
-        event.client.message_type = x11.XInternAtom(display, b"WM_PROTOCOLS", 0)
+        event.client.message_type = x11.XInternAtom(display, message.encode(), 0)
         event.client.format = 32
-        event.client.data[0] = x11.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
-        event.client.data[1] = 0  # CurrentTime
-        x11.XSendEvent(display, int(window), 0, 0, ctypes.byref(event))
+        for k, value in enumerate(data):
+            event.client.data[k] = (x11.XInternAtom(display, value.encode(), 0)
+                                    if isinstance(value, str) else value)
+        destination = x11.XDefaultRootWindow(display) if target is None else int(target)
+        x11.XSendEvent(display, destination, 0, mask, ctypes.byref(event))
         x11.XFlush(display)
         x11.XCloseDisplay(display)
+
+    def request_close(self, window):
+        """Sends WM_DELETE_WINDOW, as the close box of a window manager does."""
+        self.send_client_message(window, window, "WM_PROTOCOLS", ["WM_DELETE_WINDOW", 0])
+
+    def request_fullscreen(self, window, on):
+        """Asks the window manager to put the window into fullscreen or take it
+        out (_NET_WM_STATE), as its own shortcut or a pager does."""
+        substructure = (1 << 19) | (1 << 20)  # SubstructureNotify | SubstructureRedirect
+        self.send_client_message(window, None, "_NET_WM_STATE",
+                                 [1 if on else 0, "_NET_WM_STATE_FULLSCREEN", 0, 1],
+                                 substructure)
 
     def close_window(self, process, window, what="close request", timeout=10.0):
         """Asks the window to close as a window manager would; the program must

@@ -67,4 +67,39 @@ TEST(WindowFit, FittingIsInclusiveOnBothSides) {
   EXPECT_EQ(height, 273);
 }
 
+struct FullscreenCase {
+  const char* desktop;
+  int32_t width, height;
+  int16_t cell;
+  int32_t left, top;
+};
+
+TEST(WindowFit, FullscreenTakesTheLargestCellThatFitsCentred) {
+  const FullscreenCase cases[] = {
+      {"1920 x 1080", 1920, 1080, 27, 447, 13},  // 1026 x 1053
+      {"3840 x 2160", 3840, 2160, 55, 875, 7},   // 2090 x 2145
+      {"1600 x 900", 1600, 900, 23, 363, 1},     // 874 x 897
+      {"1366 x 768", 1366, 768, 19, 322, 13},    // 722 x 741
+      // Upright: the width decides.
+      {"1080 x 1920", 1080, 1920, 28, 8, 414},  // 1064 x 1092
+      // Exactly 38 x 39 cells of 20: no margin at all.
+      {"760 x 780", 760, 780, 20, 0, 0},
+      {"759 x 780", 759, 780, 19, 18, 19},
+      // Nothing fits: the smallest cell the Left key allows, at the corner.
+      {"200 x 200", 200, 200, 7, 0, 0},
+  };
+  for (const FullscreenCase& c : cases) {
+    SCOPED_TRACE(c.desktop);
+    const FullscreenFit fit = FitFullscreen(BaseCell, c.width, c.height);
+    EXPECT_EQ(fit.cell, c.cell);
+    EXPECT_EQ(fit.left, c.left);
+    EXPECT_EQ(fit.top, c.top);
+    // The scale opens at exactly that cell, as OpenDisplay rounds it.
+    int32_t width = 0, height = 0;
+    WindowSizeAt(BaseCell, fit.scale, fit.scale, width, height);
+    EXPECT_EQ(width, 38 * c.cell) << "scale " << fit.scale;
+    EXPECT_EQ(height, 39 * c.cell) << "scale " << fit.scale;
+  }
+}
+
 }  // namespace
