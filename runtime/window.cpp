@@ -569,7 +569,9 @@ bool MeasureNewWindowFrame(int& top, int& left, int& bottom, int& right) {
       XSendEvent(display, DefaultRootWindow(display), False,
                  SubstructureNotifyMask | SubstructureRedirectMask, &event);
       XFlush(display);
-      for (int wait = 0; wait < 100 && !known; ++wait) {  // up to 0.2 s
+      // It answers within milliseconds; a loaded machine may keep it waiting
+      // a while, and a window placed without its frame would not fit.
+      for (int wait = 0; wait < 500 && !known; ++wait) {  // up to 1 s
         known = ReadFrameExtents(display, window, extents);
         if (!known) usleep(2000);
       }
