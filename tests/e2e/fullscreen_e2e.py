@@ -3,17 +3,18 @@
 """F11 and the window manager's own fullscreen request. In fullscreen the
 window covers the screen, the display lies centred at the largest cell that
 fits and the margin around it has the display's background colour; F11 again
-gives back the window at its earlier size, place and scale. A close request in
-fullscreen ends the program with status 0. With openbox and without a window
-manager."""
+gives back the window at its earlier size, place and scale. A close request
+and each ending signal in fullscreen end the program with status 0 and nothing
+on its error output. With openbox and without a window manager."""
 
 import os
 import re
+import signal
 import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from xharness import blend, close_to, wait_until  # noqa: E402
+from xharness import blend, close_to, wait_exit, wait_until  # noqa: E402
 from desktop_fit_e2e import desktop, placement  # noqa: E402
 
 BACKGROUND = (187, 204, 187)  # BrightFace
@@ -21,12 +22,13 @@ PANEL = blend((168, 185, 168), 192, BACKGROUND)
 # Panel cells of every menu that no entry, selection bar or header covers.
 PANEL_CELLS = [(4, 4), (33, 4), (4, 30), (33, 30), (6, 10), (31, 24)]
 
-# screen, window manager, the fullscreen cell, the display's centred place
+# screen, window manager, the fullscreen cell, the display's centred place, and
+# the signal that ends a second run in fullscreen
 CASES = [
-    ((1920, 1080), None, 27, (447, 13)),
-    ((3840, 2160), None, 55, (875, 7)),
-    ((1920, 1080), "openbox", 27, (447, 13)),
-    ((3840, 2160), "openbox", 55, (875, 7)),
+    ((1920, 1080), None, 27, (447, 13), signal.SIGTERM),
+    ((3840, 2160), None, 55, (875, 7), signal.SIGINT),
+    ((1920, 1080), "openbox", 27, (447, 13), signal.SIGHUP),
+    ((3840, 2160), "openbox", 55, (875, 7), signal.SIGTERM),
 ]
 
 
@@ -102,7 +104,7 @@ def check_game_and_scale(display, process, window, screen, cell, name):
     return window
 
 
-def check_case(program, screen, manager, cell, offset):
+def check_case(program, screen, manager, cell, offset, ending):
     name = f"{screen[0]}x{screen[1]}" + (f"-{manager}" if manager else "")
     with desktop(screen, manager) as display:
         process = display.launch(program)
@@ -137,15 +139,28 @@ def check_case(program, screen, manager, cell, offset):
         window = new_window(display, process, window)
         check_fullscreen(display, window, screen, cell, offset, name, "again")
         display.close_window(process, window, f"{name}: close request in fullscreen")
-        print(f"ok: {name}: {cell}-pixel cells at {offset}, back to {size} at {place}")
+        assert process.stderr.read() == "", f"{name}: the program wrote to its error output"
+
+        process = display.launch(program)
+        window = display.find_window(process)
+        display.focus(window)
+        display.key("F11")
+        new_window(display, process, window)
+        process.send_signal(ending)
+        status = wait_exit(process, 10)
+        errors = process.stderr.read()
+        assert status == 0 and errors == "", \
+            f"{name}: {signal.Signals(ending).name} in fullscreen: status {status}, wrote {errors!r}"
+        print(f"ok: {name}: {cell}-pixel cells at {offset}, back to {size} at {place}, "
+              f"{signal.Signals(ending).name} ends it with 0")
 
 
 def main():
     global ARTIFACTS
     program, ARTIFACTS = sys.argv[1], sys.argv[2]
     os.makedirs(ARTIFACTS, exist_ok=True)
-    for screen, manager, cell, offset in CASES:
-        check_case(program, screen, manager, cell, offset)
+    for screen, manager, cell, offset, ending in CASES:
+        check_case(program, screen, manager, cell, offset, ending)
 
 
 if __name__ == "__main__":
