@@ -12,7 +12,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from program_e2e import expect_menu  # noqa: E402
-from xharness import Display  # noqa: E402
+from xharness import Display, wait_until  # noqa: E402
 
 
 def main():
@@ -23,6 +23,9 @@ def main():
         process = display.launch(command)
         window = display.find_window(process)
         assert display.window_size(window) == (684, 702), display.window_size(window)
+        # The window shows before the first frame is in it; the statistics in
+        # the title come after the first tick, which presents the menu.
+        assert wait_until(lambda: "FPS:" in display.title(window)), "the title never showed statistics"
         menu = display.screenshot(window, os.path.join(artifacts, "installed-menu.png"))
         expect_menu(menu, 18, "installed game's main menu")
         classes = re.findall(r'"([^"]*)"', display.run("xprop", "-id", window, "WM_CLASS"))
