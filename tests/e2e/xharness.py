@@ -53,7 +53,10 @@ class Display:
         while time.time() < deadline:
             if process.poll() is not None:
                 raise AssertionError(f"the program ended early with status {process.returncode}")
-            out = self.run("xdotool", "search", "--onlyvisible", "--name", "^Pellovar", check=False)
+            # Only this process's windows: one of a program that has just
+            # ended can outlive it for a moment, until the server notices.
+            out = self.run("xdotool", "search", "--all", "--onlyvisible", "--pid", str(process.pid),
+                           "--name", "^Pellovar", check=False)
             ids = out.split()
             if ids:
                 return ids[-1]
