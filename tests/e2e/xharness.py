@@ -111,7 +111,7 @@ class Display:
         x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
         x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
                                    ctypes.c_void_p]
-        x11.XFlush.argtypes = [ctypes.c_void_p]
+        x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
         x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
 
         class ClientMessage(ctypes.Structure):
@@ -135,9 +135,20 @@ class Display:
             event.client.data[k] = (x11.XInternAtom(display, value.encode(), 0)
                                     if isinstance(value, str) else value)
         destination = x11.XDefaultRootWindow(display) if target is None else int(target)
+        # Xlib's default handler would end this script with status 1 and no
+        # word of which step failed; a missing window is an assertion instead.
+        errors = []
+        handler_type = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p, ctypes.c_void_p)
+        handler = handler_type(lambda _display, _error: errors.append(1) or 0)
+        x11.XSetErrorHandler.argtypes = [handler_type]
+        x11.XSetErrorHandler.restype = ctypes.c_void_p
+        earlier = x11.XSetErrorHandler(handler)
         x11.XSendEvent(display, destination, 0, mask, ctypes.byref(event))
-        x11.XFlush(display)
+        x11.XSync(display, 0)
         x11.XCloseDisplay(display)
+        x11.XSetErrorHandler.argtypes = [ctypes.c_void_p]
+        x11.XSetErrorHandler(earlier)
+        assert not errors, f"{message} to window {window}: the X server refused it"
 
     def request_close(self, window):
         """Sends WM_DELETE_WINDOW, as the close box of a window manager does."""
