@@ -246,29 +246,42 @@ static std::vector<TextLine> LayOutLines(const std::string& text, float scaleX, 
   return lines;
 }
 
-// One image of the lines, one under another, each glyph after the one
-// before; 0 when there is nothing to show or the image cannot be made.
-static int ComposeLines(const std::vector<TextLine>& lines) {
-  int64_t width = 0, height = 0;
+// Where each glyph image of the lines goes: the lines one under another,
+// each glyph after the one before. False when there is nothing to show or
+// the picture would be too large.
+static bool PlaceLines(const std::vector<TextLine>& lines, std::vector<ImagePiece>& pieces,
+                       int& width, int& height) {
+  int64_t wide = 0, high = 0;
   for (const TextLine& line : lines) {
-    width = std::max<int64_t>(width, line.width);
-    height += line.height;
+    wide = std::max<int64_t>(wide, line.width);
+    high += line.height;
   }
-  int result = 0;
-  if (width > 0 && height > 0 && width <= INT32_MAX && height <= INT32_MAX)
-    result = NewImage(static_cast<int>(width), static_cast<int>(height), Transparent);
-  if (result && BeginImagePixels(result)) {
-    int y = 0;
-    for (const TextLine& line : lines) {
-      int x = 0;
-      for (int image : line.glyphs) {
-        PutImageAt(image, x, y);
-        int w, h;
-        ImageDims(image, w, h);
-        x += w;
-      }
-      y += line.height;
+  if (wide <= 0 || high <= 0 || wide > INT32_MAX || high > INT32_MAX) return false;
+  width = static_cast<int>(wide);
+  height = static_cast<int>(high);
+  int y = 0;
+  for (const TextLine& line : lines) {
+    int x = 0;
+    for (int image : line.glyphs) {
+      pieces.push_back(ImagePiece{image, x, y});
+      int w, h;
+      ImageDims(image, w, h);
+      x += w;
     }
+    y += line.height;
+  }
+  return true;
+}
+
+// One image of the lines; 0 when there is nothing to show or the image
+// cannot be made.
+static int ComposeLines(const std::vector<TextLine>& lines) {
+  std::vector<ImagePiece> pieces;
+  int width = 0, height = 0;
+  if (!PlaceLines(lines, pieces, width, height)) return 0;
+  const int result = NewImage(width, height, Transparent);
+  if (result && BeginImagePixels(result)) {
+    for (const ImagePiece& piece : pieces) PutImageAt(piece.image, piece.x, piece.y);
     EndImagePixels();
   }
   return result;
@@ -284,17 +297,34 @@ int RenderTextImage(const std::string& text, float scaleX, float scaleY, int32_t
 
 // ---- labels -------------------------------------------------------------------
 
+// A quarter of a side of the four-times rendering, rounded, at least 1.
+static int Quarter(int side) { return std::max<int>(1, static_cast<int>(RoundEven(side * 0.25))); }
+
 int RenderLabelImage(const std::string& text, float fx, float fy, uint32_t colour) {
   // Drawn at four times the size and reduced: the reduction averages 4 × 4
   // samples per pixel, smoother than the rasteriser's own edges.
+  if (fx >= 1.0f && fy >= 1.0f) {
+    // Straight from the glyphs to the reduction: the four-times picture of
+    // a menu label at a large scale runs to tens of megabytes, mostly empty.
+    LoadGlyphTable();
+    std::unordered_map<std::string, int> glyphImages;
+    const std::vector<TextLine> lines =
+        LayOutLines(text, 4 * fx, 4 * fy, static_cast<int32_t>(colour), glyphImages);
+    std::vector<ImagePiece> pieces;
+    int width = 0, height = 0;
+    int image = 0;
+    if (PlaceLines(lines, pieces, width, height))
+      image = ReducePiecesByArea(pieces, width, height, Quarter(width), Quarter(height));
+    for (const auto& entry : glyphImages) DisposeImage(entry.second);
+    return image;
+  }
+  // Below one pixel per glyph unit, averaging would wash the strokes out:
+  // the nearest pixels are kept instead.
   int image = RenderTextImage(text, 4 * fx, 4 * fy, static_cast<int32_t>(colour));
   if (!image) return 0;
   int width, height;
   ImageDims(image, width, height);
-  int quarterW = std::max<int>(1, static_cast<int>(RoundEven(width * 0.25)));
-  int quarterH = std::max<int>(1, static_cast<int>(RoundEven(height * 0.25)));
-  // Below one pixel per glyph unit, averaging would wash the strokes out.
-  ScaleImageTo(image, quarterW, quarterH, fx >= 1.0f && fy >= 1.0f ? 0 : 1);
+  ScaleImageTo(image, Quarter(width), Quarter(height), 1);
   return image;
 }
 

@@ -35,16 +35,17 @@ cairo_surface_t* ImageSurface(int image) {
   return it == images.byNumber.end() ? nullptr : it->second;
 }
 
-static int TakeImageNumber() {
+int AdoptSurface(cairo_surface_t* surface) {
   // Numbers are not reused while an image holds them, so a stale number
   // never reaches a newer image by accident.
   while (images.nextNumber <= 0 || images.byNumber.count(images.nextNumber)) {
     images.nextNumber = images.nextNumber <= 0 ? 1 : images.nextNumber + 1;
   }
+  images.byNumber[images.nextNumber] = surface;
   return images.nextNumber++;
 }
 
-static cairo_surface_t* NewSurface(int width, int height) {
+cairo_surface_t* NewSurface(int width, int height) {
   if (width < 1 || height < 1 || width > MaxImageSide || height > MaxImageSide) return nullptr;
   cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
   if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
@@ -70,9 +71,7 @@ int NewImage(int width, int height, uint32_t background) {
     }
     cairo_surface_mark_dirty(surface);
   }
-  int image = TakeImageNumber();
-  images.byNumber[image] = surface;
-  return image;
+  return AdoptSurface(surface);
 }
 
 bool ImageDims(int image, int& width, int& height) {
@@ -140,6 +139,15 @@ void ScaleImageTo(int image, int width, int height, int mode) {
   if (!to) return;
   int fromWidth = cairo_image_surface_get_width(from);
   int fromHeight = cairo_image_surface_get_height(from);
+  if (mode == 0 && width <= fromWidth && height <= fromHeight) {
+    if (image == images.pixelTargetImage) EndImagePixels();
+    cairo_surface_flush(from);
+    if (ReduceSurfaceByArea(from, to)) {
+      cairo_surface_destroy(from);
+      images.byNumber[image] = to;
+      return;
+    }
+  }
   cairo_t* cr = cairo_create(to);
   cairo_scale(cr, static_cast<double>(width) / fromWidth, static_cast<double>(height) / fromHeight);
   cairo_set_source_surface(cr, from, 0, 0);

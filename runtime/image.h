@@ -3,6 +3,7 @@
 // before they become sprites.
 #pragma once
 #include <cstdint>
+#include <vector>
 
 // background −1 (0xFFFFFFFF): all channels 0; any other colour (red in the
 // low byte) fills the image at alpha 255. Returns 0 on failure.
@@ -13,6 +14,18 @@ void PutImageAt(int source, int x, int y);  // source-over, onto the image begun
 void EndImagePixels();
 void ScaleImageTo(int image, int width, int height, int mode);  // 0 smooth, 1 nearest
 void DisposeImage(int image);
+
+// What ScaleImageTo's smooth mode would make, at targetWidth × targetHeight,
+// of a transparent width × height image with the pieces copied onto it at
+// their places, without making that image: for large pictures that are
+// mostly empty. Pieces must not overlap. A new image, or 0 on failure or
+// where the target is larger than the picture on either side.
+struct ImagePiece {
+  int image;
+  int x, y;
+};
+int ReducePiecesByArea(const std::vector<ImagePiece>& pieces, int width, int height,
+                       int targetWidth, int targetHeight);
 
 // Straight (not premultiplied) RGBA of one pixel, red in the low byte; 0 outside.
 uint32_t ImagePixel(int image, int x, int y);

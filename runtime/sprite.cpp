@@ -182,6 +182,13 @@ void BlendImageInto(int image, int x, int y, uint8_t alpha) {
     uint32_t* to = &s->pixels[static_cast<size_t>(row) * s->width];
     for (int column = left; column < right; ++column) {
       uint32_t p = from[column - x];
+      // The two kinds most pixels are, where the blend comes out as either
+      // pixel unchanged: nothing on top, or an opaque pixel on top.
+      if (p >> 24 == 0) continue;
+      if (p >> 24 == 255 && alpha == 255) {
+        to[column] = p;
+        continue;
+      }
       if (alpha != 255) {
         uint32_t weighted = 0;
         for (int shift = 0; shift < 32; shift += 8)
@@ -211,7 +218,9 @@ void EndSpritePixels() {
     uint32_t* to = bits + static_cast<size_t>(row) * wordsPerRow;
     for (int column = 0; column < s->width; ++column) {
       const uint32_t p = from[column];  // straight 0xAARRGGBB
-      to[column] = PremultipliedPixel(Rgb(p >> 16 & 0xFF, p >> 8 & 0xFF, p & 0xFF), p >> 24);
+      const uint32_t a = p >> 24;
+      // Opaque and clear pixels are the same either way.
+      to[column] = a == 255 ? p : a == 0 ? 0 : PremultipliedPixel(Rgb(p >> 16 & 0xFF, p >> 8 & 0xFF, p & 0xFF), a);
     }
   }
   s->version = sprites.nextVersion++;

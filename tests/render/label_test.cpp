@@ -511,21 +511,24 @@ TEST_F(TextLabelTest, ReductionFiltersOnlyFromOnePixelPerUnit) {
   // The sprite is the 4× rendering reduced to a quarter: averaged when the
   // effective size is at least 1 pixel per unit on both axes, nearest pixels
   // below that. Each case compares the shown sprite with both reductions.
+  // The last case has two lines and sides no multiple of four.
   struct Case {
     float scale, size;
     int mode;
-  } cases[] = {{1.0f, 2.0f, 0}, {1.0f, 1.0f, 0}, {0.45f, 2.0f, 1}, {1.0f, 0.9f, 1}};
+    const char* text;
+  } cases[] = {{1.0f, 2.0f, 0, "OK4"}, {1.0f, 1.0f, 0, "OK4"}, {0.45f, 2.0f, 1, "OK4"},
+               {1.0f, 0.9f, 1, "OK4"}, {1.3f, 1.7f, 0, "W.\nOK4"}};
   for (const Case& c : cases) {
     screenState.scaleX = screenState.scaleY = c.scale;
     TextLabel* label = CreateTextLabel(MenuLabelLayer);
-    RefreshTextLabel(label, "OK4", c.size, c.size, 0xFFFFFF);
+    RefreshTextLabel(label, c.text, c.size, c.size, 0xFFFFFF);
     ASSERT_NE(label->sprite, 0);
     std::vector<uint32_t> frame = Shown(label->sprite);
 
     float f = c.size * c.scale;
     int reduced[2];
     for (int mode = 0; mode < 2; ++mode) {
-      reduced[mode] = RenderTextImage("OK4", 4 * f, 4 * f, 0xFFFFFF);
+      reduced[mode] = RenderTextImage(c.text, 4 * f, 4 * f, 0xFFFFFF);
       Size s = Dims(reduced[mode]);
       ScaleImageTo(reduced[mode], static_cast<int>(std::nearbyint(s.w * 0.25)),
                    static_cast<int>(std::nearbyint(s.h * 0.25)), mode);
