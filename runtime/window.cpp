@@ -24,6 +24,7 @@ constexpr uint32_t MinimumTimerPeriod = 10;  // ms
 struct AppWindow {
   SDL_Window* window;
   uint64_t openedAt;  // order of opening: the latest is the game window
+  bool fullscreen;    // opened to cover its desktop
 };
 
 struct WindowTimer {
@@ -91,6 +92,21 @@ bool GameWindowHasFocus() {
   return game && SDL_GetKeyboardFocus() == game;
 }
 
+// Puts _NET_WM_STATE_FULLSCREEN in the state of a window not yet shown, as
+// EWMH has a client do: the window manager takes the window fullscreen as it
+// maps it. Without a window manager nobody reads it, and the borderless
+// window covering the desktop is all there is to fullscreen.
+static void AskForFullscreen(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
+  Display* display = info.info.x11.display;
+  const Atom state = XInternAtom(display, "_NET_WM_STATE", False);
+  const Atom fullscreen = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
+  XChangeProperty(display, info.info.x11.window, state, XA_ATOM, 32, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(&fullscreen), 1);
+}
+
 int OpenAppWindow(int number, int x, int y, int width, int height, const std::string& title,
                   uint32_t flags) {
   if (!SDL_WasInit(SDL_INIT_VIDEO) || width <= 0 || height <= 0) return 0;
@@ -104,10 +120,19 @@ int OpenAppWindow(int number, int x, int y, int width, int height, const std::st
   uint32_t sdlFlags = (flags & WindowHidden) ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN;
   if (!(flags & WindowTitleBar)) sdlFlags |= SDL_WINDOW_BORDERLESS;
   if (flags & WindowCentred) x = y = SDL_WINDOWPOS_CENTERED;
-  if (flags & WindowFullscreen) sdlFlags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
+  const bool fullscreen = (flags & WindowFullscreen) != 0;
+  // SDL's own fullscreen would show the window first and then wait up to
+  // 100 ms for the window manager to move and resize a window that already
+  // covers the desktop: a tenth of a second on every F11. The same request
+  // made on the window before it is shown costs nothing.
+  if (fullscreen) sdlFlags = SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS;
 
   SDL_Window* window = SDL_CreateWindow(title.c_str(), x, y, width, height, sdlFlags);
   if (!window) return 0;
+  if (fullscreen) {
+    AskForFullscreen(window);
+    if (!(flags & WindowHidden)) SDL_ShowWindow(window);
+  }
   // The window manager's fullscreen reaches the program only this way.
   SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
   int clientWidth = 0, clientHeight = 0;
@@ -116,7 +141,7 @@ int OpenAppWindow(int number, int x, int y, int width, int height, const std::st
     SDL_DestroyWindow(window);
     return 0;
   }
-  appWindows.byNumber[number] = AppWindow{window, ++appWindows.openingCount};
+  appWindows.byNumber[number] = AppWindow{window, ++appWindows.openingCount, fullscreen};
   return number;
 }
 
@@ -275,13 +300,19 @@ static bool WindowManagerSupports(Display* display, Atom wanted) {
   return AtomListHolds(display, DefaultRootWindow(display), "_NET_SUPPORTED", wanted);
 }
 
+// Whether the program opened the window to cover its desktop.
+static bool OpenedFullscreen(SDL_Window* window) {
+  const AppWindow* entry = FindWindow(NumberOfHandle(window));
+  return entry && entry->fullscreen;
+}
+
 // Whether the window manager holds the window in fullscreen: its
-// _NET_WM_STATE lists _NET_WM_STATE_FULLSCREEN. SDL keeps its own flag only
-// for the requests the program makes, not for the window manager's. Where no
-// window manager keeps that state, nobody else can change it: the program's
-// own flag is the answer.
+// _NET_WM_STATE lists _NET_WM_STATE_FULLSCREEN. Where no window manager keeps
+// that state, nobody else can change it: how the program opened the window
+// is the answer.
+
 static bool WindowManagerHoldsFullscreen(SDL_Window* window) {
-  const bool ours = (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) != 0;
+  const bool ours = OpenedFullscreen(window);
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
   if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return ours;
@@ -295,7 +326,7 @@ static bool WindowManagerHoldsFullscreen(SDL_Window* window) {
 // is told when it now disagrees with the window about fullscreen, so that the
 // display is laid out again instead of left in a corner of the screen.
 static int FullscreenDisagreement(SDL_Window* window) {
-  const bool ours = (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) != 0;
+  const bool ours = OpenedFullscreen(window);
   const bool managers = WindowManagerHoldsFullscreen(window);
   if (managers && !ours) return FullscreenWantedEvent;
   if (!managers && ours) return WindowWantedEvent;
