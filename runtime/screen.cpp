@@ -12,6 +12,8 @@
 #include "runtime/screen.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
 #include <pixman.h>
 
 #include <algorithm>
@@ -52,10 +54,13 @@ struct OpenScreenState {
   int top = 0;
   int width = 0;
   int height = 0;
-  std::vector<uint32_t> frameBits;       // the composed frame, x8r8g8b8
-  pixman_image_t* frameImage = nullptr;  // over frameBits
+  pixman_image_t* frameImage = nullptr;  // the composed frame, x8r8g8b8
+  SDL_Surface* boundTo = nullptr;        // the window surface the frame is bound to
+  bool composedInWindow = false;         // the frame lies inside boundTo's pixels
+  std::vector<uint32_t> frameBits;       // otherwise, the frame's own pixels
   SDL_Surface* frameSurface = nullptr;   // over frameBits, for blitting
   SDL_Surface* presentedTo = nullptr;    // the window surface last written
+  bool marginByServer = false;           // the window system paints the margin
   pixman_image_t* tintSource = nullptr;  // 1 × 1, repeated: a solid colour
   pixman_image_t* alphaMask = nullptr;   // 1 × 1, repeated: a solid coverage
 
@@ -63,6 +68,7 @@ struct OpenScreenState {
   int tilesDown = 0;
   std::vector<uint64_t> tileHash;   // this frame's
   std::vector<uint64_t> shownHash;  // what each tile shows now
+  uint64_t shownFrameKey = 0;       // the whole frame's description, hashed
   std::vector<uint8_t> tileDirty;
   std::vector<SDL_Rect> presentRects;
   std::vector<Draw> draws;
@@ -79,6 +85,7 @@ struct ScreenLasting {
   // until set again: a reopened screen (a scale change) keeps them.
   int flipRateLimit = 0;
   bool repaintWholeFrames = false;
+  bool composeApart = false;
   bool capturing = false;
   // The rate limit spaces presents, not screens: a screen reopened at once
   // still waits out the period since the last frame shown.
@@ -120,13 +127,49 @@ static void ReleaseScreen() {
   screen = OpenScreenState{};
 }
 
+// Frames are composed straight into the window surface where it keeps its
+// pixels as the frame does (X11's shared memory and the offscreen driver's
+// memory both do): nothing is copied per frame, and no second frame is kept
+// (18 MB at 3840 × 2160). Any other surface gets a frame of its own, copied
+// across as it is presented. A window surface made anew (the window system
+// resized the window) is blank, so the frame bound to it is made whole again.
+static bool BindFrame(SDL_Surface* surface) {
+  UnrefImage(screen.frameImage);
+  screen.boundTo = surface;
+  screen.composedInWindow = false;
+  screen.wholeFrameStale = true;
+  if (!surface || surface->w < screen.left + screen.width || surface->h < screen.top + screen.height)
+    return false;
+  if (surface->format->format == SDL_PIXELFORMAT_RGB888 && !lasting.composeApart) {
+    uint8_t* origin = static_cast<uint8_t*>(surface->pixels) +
+                      static_cast<size_t>(screen.top) * surface->pitch + screen.left * 4;
+    screen.frameImage = pixman_image_create_bits(PIXMAN_x8r8g8b8, screen.width, screen.height,
+                                                 reinterpret_cast<uint32_t*>(origin), surface->pitch);
+    screen.composedInWindow = screen.frameImage != nullptr;
+    return screen.composedInWindow;
+  }
+  const int width = screen.width, height = screen.height;
+  if (screen.frameBits.empty() &&
+      !TryToAllocate([&] { screen.frameBits.assign(static_cast<size_t>(width) * height, 0); })) {
+    return false;
+  }
+  if (!screen.frameSurface) {
+    screen.frameSurface = SDL_CreateRGBSurfaceWithFormatFrom(screen.frameBits.data(), width, height,
+                                                             32, width * 4, SDL_PIXELFORMAT_RGB888);
+    if (!screen.frameSurface) return false;
+    SDL_SetSurfaceBlendMode(screen.frameSurface, SDL_BLENDMODE_NONE);
+  }
+  screen.frameImage =
+      pixman_image_create_bits(PIXMAN_x8r8g8b8, width, height, screen.frameBits.data(), width * 4);
+  return screen.frameImage != nullptr;
+}
+
 // Everything a frame needs is made here, so presenting allocates nothing.
 static bool MakeScreen(SDL_Window* window, int left, int top, int width, int height) {
   screen.tilesAcross = (width + TileSize - 1) / TileSize;
   screen.tilesDown = (height + TileSize - 1) / TileSize;
   const size_t tiles = static_cast<size_t>(screen.tilesAcross) * screen.tilesDown;
   const bool allocated = TryToAllocate([&] {
-    screen.frameBits.assign(static_cast<size_t>(width) * height, 0);
     screen.tileHash.assign(tiles, 0);
     screen.shownHash.assign(tiles, 0);
     screen.tileDirty.assign(tiles, 0);
@@ -134,15 +177,9 @@ static bool MakeScreen(SDL_Window* window, int left, int top, int width, int hei
     screen.draws.reserve(4096);  // a full grid of cells and every label, with room to spare
   });
   if (!allocated) return false;
-  screen.frameImage =
-      pixman_image_create_bits(PIXMAN_x8r8g8b8, width, height, screen.frameBits.data(), width * 4);
-  screen.frameSurface = SDL_CreateRGBSurfaceWithFormatFrom(screen.frameBits.data(), width, height,
-                                                           32, width * 4, SDL_PIXELFORMAT_RGB888);
   screen.tintSource = pixman_image_create_bits(PIXMAN_a8r8g8b8, 1, 1, nullptr, 0);
   screen.alphaMask = pixman_image_create_bits(PIXMAN_a8, 1, 1, nullptr, 0);
-  if (!screen.frameImage || !screen.frameSurface || !screen.tintSource || !screen.alphaMask)
-    return false;
-  SDL_SetSurfaceBlendMode(screen.frameSurface, SDL_BLENDMODE_NONE);
+  if (!screen.tintSource || !screen.alphaMask) return false;
   pixman_image_set_repeat(screen.tintSource, PIXMAN_REPEAT_NORMAL);
   pixman_image_set_repeat(screen.alphaMask, PIXMAN_REPEAT_NORMAL);
   screen.window = window;
@@ -150,7 +187,7 @@ static bool MakeScreen(SDL_Window* window, int left, int top, int width, int hei
   screen.top = top;
   screen.width = width;
   screen.height = height;
-  return true;
+  return BindFrame(SDL_GetWindowSurface(window));
 }
 
 int OpenGlScreen(void* nativeWindow, int x, int y, int width, int height, int stretch,
@@ -177,8 +214,14 @@ void SetFlipRateLimit(int fps) { lasting.flipRateLimit = fps > 0 ? fps : 0; }
 void SetScreenMargin(uint32_t rgba) { lasting.marginColour = rgba; }
 
 // The window around the screen, in the margin colour: the four bands left,
-// right, above and below it. Nothing for a screen that fills its window.
-static void PaintMargin(SDL_Surface* surface) {
+// right, above and below it (none for a screen that fills its window). On
+// X11 the server keeps them: the window's background takes the colour and
+// the bands are cleared to it, so the margin never passes through the window
+// surface, neither written there nor sent (at 3840 × 2160 that was 3.8
+// million pixels of fresh shared memory, some 60 ms on every opening), and
+// the server paints it again itself wherever the window is uncovered. True
+// when the server keeps it; elsewhere the bands are filled in the surface.
+static bool PaintMargin(SDL_Surface* surface) {
   const uint32_t rgba = lasting.marginColour;
   const uint32_t colour = SDL_MapRGB(surface->format, rgba & 0xFF, rgba >> 8 & 0xFF, rgba >> 16 & 0xFF);
   const int right = screen.left + screen.width, bottom = screen.top + screen.height;
@@ -186,8 +229,21 @@ static void PaintMargin(SDL_Surface* surface) {
                              {0, bottom, surface->w, surface->h - bottom},
                              {0, screen.top, screen.left, screen.height},
                              {right, screen.top, surface->w - right, screen.height}};
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (SDL_GetWindowWMInfo(screen.window, &info) && info.subsystem == SDL_SYSWM_X11) {
+    Display* display = info.info.x11.display;
+    const Window window = info.info.x11.window;
+    // The surface holds pixels in the window's own visual: its value for
+    // the colour is the window's too.
+    XSetWindowBackground(display, window, colour);
+    for (const SDL_Rect& band : bands)
+      if (band.w > 0 && band.h > 0) XClearArea(display, window, band.x, band.y, band.w, band.h, False);
+    return true;
+  }
   for (const SDL_Rect& band : bands)
     if (band.w > 0 && band.h > 0) SDL_FillRect(surface, &band, colour);
+  return false;
 }
 
 static void BeginFrame() {
@@ -197,7 +253,7 @@ static void BeginFrame() {
 }
 
 void ClearFrame(uint32_t rgba) {
-  if (!screen.frameImage) return;
+  if (!screen.window) return;
   DropDraws();  // a frame started and never presented is abandoned
   screen.frameOpen = false;
   BeginFrame();
@@ -228,7 +284,7 @@ static void Record(Sprite& s, int x, int y, uint8_t alpha, uint32_t tint) {
   const int w = s.shownWidth, h = s.shownHeight;
   // Larger than any sprite can be, a draw would overflow the compositor's
   // fixed-point coordinates.
-  if (!screen.frameImage || alpha == 0 || w <= 0 || h <= 0 || w > MaxSpriteSide ||
+  if (!screen.window || alpha == 0 || w <= 0 || h <= 0 || w > MaxSpriteSide ||
       h > MaxSpriteSide) {
     return;
   }
@@ -349,8 +405,8 @@ static void Composite(const Draw& d, int left, int top, int right, int bottom) {
 }
 
 static void FillFrame(int left, int top, int right, int bottom) {
-  pixman_fill(screen.frameBits.data(), screen.width, 32, left, top, right - left, bottom - top,
-              lasting.clearColour);
+  pixman_fill(pixman_image_get_data(screen.frameImage), pixman_image_get_stride(screen.frameImage) / 4,
+              32, left, top, right - left, bottom - top, lasting.clearColour);
 }
 
 // Which tiles a draw touches.
@@ -364,6 +420,13 @@ static void TileSpan(const Draw& d, int& tx0, int& ty0, int& tx1, int& ty1) {
 // Hashes the frame's description into its tiles and marks those that differ
 // from what the screen shows. Returns how many do.
 static int MarkChangedTiles(bool all) {
+  // A frame described exactly as the one on screen changes no tile. The
+  // background's spinning blocks turn every other frame: half the frames
+  // are found unchanged here, at one mix a draw instead of one a tile.
+  uint64_t frameKey = Mix(0, lasting.clearColour);
+  for (const Draw& d : screen.draws) frameKey = Mix(frameKey, d.key);
+  if (!all && frameKey == screen.shownFrameKey) return 0;
+  screen.shownFrameKey = frameKey;
   std::fill(screen.tileHash.begin(), screen.tileHash.end(), Mix(0, lasting.clearColour));
   for (const Draw& d : screen.draws) {
     int tx0, ty0, tx1, ty1;
@@ -449,12 +512,17 @@ static void RepaintWholeFrame() {
 // Copies the changed parts of the frame (or all of it) into the window.
 static void PutOnScreen(bool whole) {
   SDL_Surface* surface = SDL_GetWindowSurface(screen.window);
-  if (!surface) return;
+  if (surface != screen.boundTo || !screen.frameImage) {
+    // The frame went with the surface it was bound to: the next one is made
+    // whole in the new surface.
+    BindFrame(surface);
+    return;
+  }
   if (surface != screen.presentedTo) {
-    // A new surface starts out blank: the margin is painted into it once,
-    // and every frame after only sends the screen's changed tiles.
+    // A new surface starts out blank: the margin is painted once, and every
+    // frame after only sends the screen's changed tiles.
     whole = true;
-    PaintMargin(surface);
+    screen.marginByServer = PaintMargin(surface);
   }
   screen.presentRects.clear();
   if (whole) {
@@ -467,11 +535,13 @@ static void PutOnScreen(bool whole) {
   if (screen.presentRects.empty()) return;
   for (SDL_Rect& r : screen.presentRects) {
     SDL_Rect target{r.x + screen.left, r.y + screen.top, r.w, r.h};
-    SDL_BlitSurface(screen.frameSurface, &r, surface, &target);
+    if (!screen.composedInWindow) SDL_BlitSurface(screen.frameSurface, &r, surface, &target);
     r = target;  // the window is updated where the tile went
   }
-  // A whole window given back includes the margin it lost too.
-  if (whole) screen.presentRects.front() = SDL_Rect{0, 0, surface->w, surface->h};
+  // A whole window given back includes the margin it lost too, unless the
+  // server keeps that.
+  if (whole && !screen.marginByServer)
+    screen.presentRects.front() = SDL_Rect{0, 0, surface->w, surface->h};
   if (SDL_UpdateWindowSurfaceRects(screen.window, screen.presentRects.data(),
                                    static_cast<int>(screen.presentRects.size())) == 0) {
     screen.presentedTo = surface;
@@ -483,17 +553,23 @@ static void PutOnScreen(bool whole) {
 // not only when the next frame is presented.
 void ScreenLostContents() {
   screen.wholeWindowStale = true;
-  if (screen.frameImage && !screen.wholeFrameStale) PutOnScreen(true);
+  if (screen.window && !screen.wholeFrameStale) PutOnScreen(true);
 }
 
-bool ScreenIsOpen() { return screen.frameImage != nullptr; }
+bool ScreenIsOpen() { return screen.window != nullptr; }
 
 bool DrawnInOpenFrame(const Sprite& s) {
   return screen.frameOpen && s.drawnInFrame == lasting.frameSerial;
 }
 
 void PresentFrame() {
-  if (!screen.frameImage) return;
+  if (!screen.window) return;
+  SDL_Surface* surface = SDL_GetWindowSurface(screen.window);
+  if ((surface != screen.boundTo || !screen.frameImage) && !BindFrame(surface)) {
+    DropDraws();  // nowhere to compose this frame: the next one tries again
+    screen.frameOpen = false;
+    return;
+  }
   const bool all = screen.wholeFrameStale || lasting.repaintWholeFrames;
   const int changed = MarkChangedTiles(all);
   if (all) {
@@ -518,6 +594,8 @@ void PresentFrame() {
 
 void RepaintWholeFrames(bool on) { lasting.repaintWholeFrames = on; }
 
+void ComposeApartFromWindow(bool on) { lasting.composeApart = on; }
+
 void CaptureFrames(bool on) {
   lasting.capturing = on;
   screen.capturedFrame = false;
@@ -525,19 +603,25 @@ void CaptureFrames(bool on) {
 
 bool LastFramePixels(std::vector<uint32_t>& pixels, int& width, int& height) {
   if (!lasting.capturing || !screen.capturedFrame || !screen.frameImage) return false;
-  pixels.resize(screen.frameBits.size());
+  if (SDL_GetWindowSurface(screen.window) != screen.boundTo) return false;  // the frame is gone
+  pixels.resize(static_cast<size_t>(screen.width) * screen.height);
+  const uint8_t* bits = reinterpret_cast<const uint8_t*>(pixman_image_get_data(screen.frameImage));
+  const int stride = pixman_image_get_stride(screen.frameImage);
   // The frame's unused byte is not alpha: what the window shows is opaque.
-  for (size_t i = 0; i < screen.frameBits.size(); ++i)
-    pixels[i] = screen.frameBits[i] | 0xFF000000u;
+  for (int y = 0; y < screen.height; ++y) {
+    const uint32_t* row = reinterpret_cast<const uint32_t*>(bits + static_cast<size_t>(y) * stride);
+    for (int x = 0; x < screen.width; ++x)
+      pixels[static_cast<size_t>(y) * screen.width + x] = row[x] | 0xFF000000u;
+  }
   width = screen.width;
   height = screen.height;
   return true;
 }
 
 bool WindowPixels(std::vector<uint32_t>& pixels, int& width, int& height) {
-  SDL_Surface* surface = screen.frameImage ? SDL_GetWindowSurface(screen.window) : nullptr;
+  SDL_Surface* surface = screen.window ? SDL_GetWindowSurface(screen.window) : nullptr;
   if (!surface) return false;
-  pixels.resize(screen.frameBits.size());
+  pixels.resize(static_cast<size_t>(screen.width) * screen.height);
   const uint8_t* origin = static_cast<const uint8_t*>(surface->pixels) +
                          screen.top * surface->pitch + screen.left * surface->format->BytesPerPixel;
   if (SDL_ConvertPixels(screen.width, screen.height, surface->format->format, origin,

@@ -45,6 +45,10 @@ void DrawSpriteTinted(int sprite, int x, int y, uint8_t alpha, uint32_t colour);
 // For tests and benchmarks: compose every frame whole, as a plain renderer
 // would, instead of only what changed.
 void RepaintWholeFrames(bool on);
+// For tests: compose frames apart from the window surface and copy them
+// across, as for a window surface of another pixel format. Screens opened
+// after the call follow it.
+void ComposeApartFromWindow(bool on);
 
 // For tests: the pixels of the frame most recently presented, as 0xAARRGGBB
 // rows of width pixels, once a frame has been presented with capture on.

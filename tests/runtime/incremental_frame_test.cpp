@@ -123,6 +123,12 @@ TEST_F(IncrementalFrames, EqualTheSameDrawsComposedFromScratch) {
   uint32_t clear = 0xBBCCBB;
 
   for (int frame = 0; frame < 3000; ++frame) {
+    // The first half composes in the window's own pixels, the second in a
+    // frame of its own copied across, as for a window of another format.
+    if (frame == 1500) {
+      ComposeApartFromWindow(true);
+      Open(sizes[0][0], sizes[0][1]);
+    }
     // Most frames change a little, as the game's do.
     const int change = static_cast<int>(random() % 100);
     if (change < 20 && !draws.empty()) {
@@ -167,8 +173,9 @@ TEST_F(IncrementalFrames, EqualTheSameDrawsComposedFromScratch) {
     const std::vector<uint32_t> fresh = Shown();
     ExpectSame(kept, fresh, frame, "kept", "composed afresh");
     ExpectSame(Sent(), fresh, frame, "the window has", "the frame composed afresh");
-    if (HasFailure()) return;
+    if (HasFailure()) break;
   }
+  ComposeApartFromWindow(false);
 }
 
 // A draw shows the sprite as it was when it was drawn, even if the sprite is
