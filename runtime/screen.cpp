@@ -46,6 +46,11 @@ struct Draw {
   uint64_t key;
 };
 
+// Changed tiles from (tx0, ty0) to (tx1, ty1), inclusive.
+struct ChangedArea {
+  int tx0, ty0, tx1, ty1;
+};
+
 // One open screen. ReleaseScreen gives everything back and starts the record
 // afresh in one statement, so no field can be forgotten on the way.
 struct OpenScreenState {
@@ -70,6 +75,9 @@ struct OpenScreenState {
   std::vector<uint64_t> shownHash;  // what each tile shows now
   uint64_t shownFrameKey = 0;       // the whole frame's description, hashed
   std::vector<uint8_t> tileDirty;
+  std::vector<ChangedArea> areas;  // the changed tiles gathered into rectangles
+  std::vector<int> areaOfTile;     // each tile's area, −1 where unchanged
+  std::vector<int> areaDrawn;      // per area, the draw last composited into it
   std::vector<SDL_Rect> presentRects;
   std::vector<Draw> draws;
   bool frameOpen = false;        // draws are being recorded
@@ -173,6 +181,9 @@ static bool MakeScreen(SDL_Window* window, int left, int top, int width, int hei
     screen.tileHash.assign(tiles, 0);
     screen.shownHash.assign(tiles, 0);
     screen.tileDirty.assign(tiles, 0);
+    screen.areas.reserve(tiles);
+    screen.areaOfTile.assign(tiles, -1);
+    screen.areaDrawn.assign(tiles, -1);
     screen.presentRects.reserve(tiles);
     screen.draws.reserve(4096);  // a full grid of cells and every label, with room to spare
   });
@@ -445,58 +456,62 @@ static int MarkChangedTiles(bool all) {
   return changed;
 }
 
-// The pixels of tiles first to last of one row of tiles.
-static void TileRun(int first, int last, int ty, int& left, int& top, int& right, int& bottom) {
-  left = first * TileSize;
-  top = ty * TileSize;
-  right = std::min((last + 1) * TileSize, screen.width);
-  bottom = std::min(top + TileSize, screen.height);
-}
-
-// Where a row of tiles has a run of changed ones from `first`, its last.
-static int DirtyRunEnd(const uint8_t* dirty, int first, int limit) {
-  int last = first;
-  while (last + 1 <= limit && dirty[last + 1]) ++last;
-  return last;
-}
-
-// Calls visit(left, top, right, bottom) for each run of changed tiles in
-// each row of tiles.
-template <typename Visit>
-static void ForEachChangedRun(Visit visit) {
+// Gathers the changed tiles into rectangles: the runs of changed tiles in
+// each row, a run spanning the same columns as one ending in the row above
+// lengthening that one downwards. A rectangle is one fill, one composite for
+// each draw that crosses it and one piece sent to the window; runs row by
+// row took six of each for a block turning in the background.
+static void GatherChangedAreas() {
+  screen.areas.clear();
+  std::fill(screen.areaOfTile.begin(), screen.areaOfTile.end(), -1);
   for (int ty = 0; ty < screen.tilesDown; ++ty) {
-    const uint8_t* dirty = &screen.tileDirty[static_cast<size_t>(ty) * screen.tilesAcross];
+    const size_t row = static_cast<size_t>(ty) * screen.tilesAcross;
     for (int tx = 0; tx < screen.tilesAcross; ++tx) {
-      if (!dirty[tx]) continue;
-      const int last = DirtyRunEnd(dirty, tx, screen.tilesAcross - 1);
-      int left, top, right, bottom;
-      TileRun(tx, last, ty, left, top, right, bottom);
-      visit(left, top, right, bottom);
+      if (!screen.tileDirty[row + tx]) continue;
+      int last = tx;
+      while (last + 1 < screen.tilesAcross && screen.tileDirty[row + last + 1]) ++last;
+      int area = ty > 0 ? screen.areaOfTile[row - screen.tilesAcross + tx] : -1;
+      if (area >= 0 && screen.areas[area].tx0 == tx && screen.areas[area].tx1 == last &&
+          screen.areas[area].ty1 == ty - 1) {
+        screen.areas[area].ty1 = ty;
+      } else {
+        area = static_cast<int>(screen.areas.size());
+        screen.areas.push_back(ChangedArea{tx, ty, last, ty});  // within the capacity reserved
+      }
+      for (int k = tx; k <= last; ++k) screen.areaOfTile[row + k] = area;
       tx = last;
     }
   }
 }
 
-// Clears the changed tiles and replays into them, in order, every draw that
-// touches them. Neighbouring changed tiles in a row are done as one strip.
+// The pixels of a changed area.
+static SDL_Rect AreaPixels(const ChangedArea& area) {
+  const int left = area.tx0 * TileSize, top = area.ty0 * TileSize;
+  return SDL_Rect{left, top, std::min((area.tx1 + 1) * TileSize, screen.width) - left,
+                  std::min((area.ty1 + 1) * TileSize, screen.height) - top};
+}
+
+// Clears the changed areas and replays into them, in order, every draw that
+// crosses them.
 static void RepaintChangedTiles() {
-  ForEachChangedRun(FillFrame);
-  for (const Draw& d : screen.draws) {
+  for (const ChangedArea& area : screen.areas) {
+    const SDL_Rect r = AreaPixels(area);
+    FillFrame(r.x, r.y, r.x + r.w, r.y + r.h);
+  }
+  std::fill(screen.areaDrawn.begin(), screen.areaDrawn.end(), -1);
+  for (size_t i = 0; i < screen.draws.size(); ++i) {
+    const Draw& d = screen.draws[i];
     int tx0, ty0, tx1, ty1;
     TileSpan(d, tx0, ty0, tx1, ty1);
     for (int ty = ty0; ty <= ty1; ++ty) {
-      const uint8_t* dirty = &screen.tileDirty[static_cast<size_t>(ty) * screen.tilesAcross];
       for (int tx = tx0; tx <= tx1; ++tx) {
-        if (!dirty[tx]) continue;
-        const int last = DirtyRunEnd(dirty, tx, tx1);
-        int left, top, right, bottom;
-        TileRun(tx, last, ty, left, top, right, bottom);
-        left = std::max(left, d.left);
-        top = std::max(top, d.top);
-        right = std::min(right, d.right);
-        bottom = std::min(bottom, d.bottom);
+        const int area = screen.areaOfTile[static_cast<size_t>(ty) * screen.tilesAcross + tx];
+        if (area < 0 || screen.areaDrawn[area] == static_cast<int>(i)) continue;
+        screen.areaDrawn[area] = static_cast<int>(i);  // one composite a draw and area
+        const SDL_Rect r = AreaPixels(screen.areas[area]);
+        const int left = std::max(r.x, d.left), top = std::max(r.y, d.top);
+        const int right = std::min(r.x + r.w, d.right), bottom = std::min(r.y + r.h, d.bottom);
         if (left < right && top < bottom) Composite(d, left, top, right, bottom);
-        tx = last;
       }
     }
   }
@@ -528,9 +543,7 @@ static void PutOnScreen(bool whole) {
   if (whole) {
     screen.presentRects.push_back(SDL_Rect{0, 0, screen.width, screen.height});
   } else {
-    ForEachChangedRun([](int left, int top, int right, int bottom) {
-      screen.presentRects.push_back(SDL_Rect{left, top, right - left, bottom - top});
-    });
+    for (const ChangedArea& area : screen.areas) screen.presentRects.push_back(AreaPixels(area));
   }
   if (screen.presentRects.empty()) return;
   for (SDL_Rect& r : screen.presentRects) {
@@ -575,6 +588,7 @@ void PresentFrame() {
   if (all) {
     RepaintWholeFrame();
   } else if (changed > 0) {
+    GatherChangedAreas();
     RepaintChangedTiles();
   }
   screen.wholeFrameStale = false;
