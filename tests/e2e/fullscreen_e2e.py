@@ -5,11 +5,13 @@ window covers the screen, the display lies centred at the largest cell that
 fits and the margin around it has the display's background colour; F11 again
 gives back the window at its earlier size, place and scale. A close request
 and each ending signal in fullscreen end the program with status 0 and nothing
-on its error output. With openbox and without a window manager."""
+on its error output. Under openbox, minimising and Alt+Tab away and back
+leave the whole picture in place. With openbox and without a window manager."""
 
 import os
 import re
 import signal
+import subprocess
 import sys
 import time
 
@@ -104,6 +106,26 @@ def check_game_and_scale(display, process, window, screen, cell, name):
     return window
 
 
+def away_and_back(display, window, screen, cell, offset, name):
+    """Minimised and restored; then another window takes the focus and Alt+Tab
+    comes back: each time the whole picture is there again, still in
+    fullscreen."""
+    display.run("xdotool", "windowminimize", "--sync", window)
+    display.run("xdotool", "windowactivate", "--sync", window)
+    check_fullscreen(display, window, screen, cell, offset, name, "restored")
+    other = subprocess.Popen(["xmessage", "-center", "elsewhere"], env=display.env)
+    try:
+        assert wait_until(lambda: display.run("xdotool", "getwindowfocus", check=False).strip()
+                          != window, timeout=5.0), f"{name}: the other window took no focus"
+        display.key("alt+Tab")
+        assert wait_until(lambda: display.run("xdotool", "getwindowfocus", check=False).strip()
+                          == window, timeout=5.0), f"{name}: Alt+Tab did not come back"
+        check_fullscreen(display, window, screen, cell, offset, name, "alt-tab")
+    finally:
+        other.kill()
+        other.wait()
+
+
 def check_case(program, screen, manager, cell, offset, ending):
     name = f"{screen[0]}x{screen[1]}" + (f"-{manager}" if manager else "")
     with desktop(screen, manager) as display:
@@ -138,6 +160,8 @@ def check_case(program, screen, manager, cell, offset, ending):
         display.key("F11")
         window = new_window(display, process, window)
         check_fullscreen(display, window, screen, cell, offset, name, "again")
+        if manager:
+            away_and_back(display, window, screen, cell, offset, name)
         display.close_window(process, window, f"{name}: close request in fullscreen")
         assert process.stderr.read() == "", f"{name}: the program wrote to its error output"
 
