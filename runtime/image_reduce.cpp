@@ -19,17 +19,18 @@ namespace {
 
 // How the target pixels take from the source pixels along one axis: target
 // pixel t covers source pixels first[t] to first[t] + count[t] − 1, each with
-// the share of it the target pixel covers, in 1/65536 of a pixel, at
+// the share of it the target pixel covers, in units of 1/unit of a pixel, at
 // shares[offset[t]] on.
 struct AreaSpans {
   std::vector<int> first, count, offset;
   std::vector<uint64_t> shares;
+  double unit = 65536.0;
 };
 
-constexpr double ShareUnit = 65536.0;
-
-// The spans of `to` target pixels over `from` source pixels (to <= from).
-void MakeAreaSpans(AreaSpans& spans, int from, int to) {
+// The spans of `to` target pixels over `from` source pixels (to <= from),
+// with shares in 1/unit of a pixel.
+void MakeAreaSpans(AreaSpans& spans, int from, int to, double unit) {
+  spans.unit = unit;
   const double step = static_cast<double>(from) / to;
   for (int t = 0; t < to; ++t) {
     const double begin = t * step, end = t + 1 == to ? from : (t + 1) * step;
@@ -39,16 +40,16 @@ void MakeAreaSpans(AreaSpans& spans, int from, int to) {
     int count = 0;
     for (int i = first; i < end && i < from; ++i, ++count) {
       const double share = std::min<double>(end, i + 1) - std::max<double>(begin, i);
-      spans.shares.push_back(static_cast<uint64_t>(RoundEven(share * ShareUnit)));
+      spans.shares.push_back(static_cast<uint64_t>(RoundEven(share * unit)));
     }
     spans.count.push_back(count);
   }
 }
 
 // A pixel's four channels in two words, two 32-bit lanes each, so that one
-// multiplication weighs two channels: a channel times a share stays below
-// 2^24, and the shares of a column of source rows add up to less than 2^8
-// pixels, so the lanes never reach each other.
+// multiplication weighs two channels. The shares down a column are in units
+// small enough that a channel times all of a target row's shares stays below
+// 2^32: the lanes never reach each other.
 void SpreadChannels(uint32_t p, uint64_t& low, uint64_t& high) {
   low = (p & 0xFFu) | uint64_t(p >> 16 & 0xFFu) << 32;
   high = (p >> 8 & 0xFFu) | uint64_t(p >> 24) << 32;
@@ -58,17 +59,17 @@ void SpreadChannels(uint32_t p, uint64_t& low, uint64_t& high) {
 // add(pixels, x, count) for the parts of source row y that are not wholly
 // transparent, as premultiplied 0xAARRGGBB words. Each target row first
 // gathers its source rows, weighted, into one row of sums; that row is then
-// reduced across. False where memory runs out or the reduction is too steep
-// for the sums (over 64 source pixels to one).
+// reduced across. False where memory runs out.
 template <typename RowParts>
 bool ReduceByArea(int fromWidth, int fromHeight, RowParts rowParts, cairo_surface_t* to) {
   const int width = cairo_image_surface_get_width(to), height = cairo_image_surface_get_height(to);
-  if (fromWidth > 64 * width || fromHeight > 64 * height) return false;
+  double downUnit = 65536.0;
+  while (255.0 * (static_cast<double>(fromHeight) / height + 1) * downUnit >= 4294967296.0) downUnit /= 2;
   AreaSpans across, down;
   std::vector<uint64_t> column;  // a target row's source rows added up: two words a pixel
   if (!TryToAllocate([&] {
-        MakeAreaSpans(across, fromWidth, width);
-        MakeAreaSpans(down, fromHeight, height);
+        MakeAreaSpans(across, fromWidth, width, 65536.0);
+        MakeAreaSpans(down, fromHeight, height, downUnit);
         column.resize(static_cast<size_t>(fromWidth) * 2);
       })) {
     return false;
@@ -76,7 +77,7 @@ bool ReduceByArea(int fromWidth, int fromHeight, RowParts rowParts, cairo_surfac
   cairo_surface_flush(to);
   const int toStride = cairo_image_surface_get_stride(to);
   uint8_t* target = cairo_image_surface_get_data(to);
-  const double whole = ShareUnit * ShareUnit * fromWidth / width * fromHeight / height;
+  const double whole = across.unit * down.unit * fromWidth / width * fromHeight / height;
   for (int y = 0; y < height; ++y) {
     std::fill(column.begin(), column.end(), 0);
     for (int k = 0; k < down.count[y]; ++k) {
