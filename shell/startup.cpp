@@ -23,7 +23,8 @@ static constexpr const char* FailureText = "Failed to init base video stuff";
 // The keys as README.md, the man page and the AppStream description list them.
 static constexpr const char* Usage =
     "Usage: pellovar [--help | --version]\n"
-    "A falling-block puzzle game for one or two players at one keyboard.\n"
+    "A falling-block puzzle game for one or two players, at one keyboard or with\n"
+    "a game controller each.\n"
     "It takes no other options and ignores any other arguments.\n"
     "\n"
     "Keys                             Player 1      Player 2\n"
