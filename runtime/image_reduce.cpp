@@ -3,8 +3,9 @@
 // source pixels it covers, premultiplied channels averaged alike, rounded to
 // the nearest step. Cairo's smooth filter computes the same through pixman's
 // general convolution, which at large scales took two thirds of a scale
-// change rendering the labels; a pass across each source row and one down
-// the reduced rows, in integers, do it several times faster.
+// change rendering the labels; adding up each target row's source rows and
+// then reducing that one row across, in integers, does it several times
+// faster.
 #include <cairo.h>
 
 #include <algorithm>
@@ -56,8 +57,8 @@ void SpreadChannels(uint32_t p, uint64_t& low, uint64_t& high) {
 }
 
 // Reduces a fromWidth × fromHeight picture into `to`. rowParts(y, add) calls
-// add(pixels, x, count) for the parts of source row y that are not wholly
-// transparent, as premultiplied 0xAARRGGBB words. Each target row first
+// add(pixels, x, count) for the parts of source row y that hold pixels (the
+// rest is transparent), as premultiplied 0xAARRGGBB words. Each target row first
 // gathers its source rows, weighted, into one row of sums; that row is then
 // reduced across. False where memory runs out.
 template <typename RowParts>
