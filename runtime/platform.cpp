@@ -10,9 +10,15 @@
 #include "runtime/screen.h"
 #include "runtime/service_links.h"
 
-static bool platformStarted = false;
-static bool handlingXErrors = false;
-static XErrorHandler earlierXErrorHandler = nullptr;  // Xlib's default prints and exits 1
+// Whether SDL runs, and the X error handler around it. StopPlatform ends
+// both and leaves the record as it started.
+struct PlatformState {
+  bool started = false;
+  bool handlingXErrors = false;
+  XErrorHandler earlierXErrorHandler = nullptr;  // Xlib's default prints and exits 1
+};
+
+static PlatformState platform;
 
 // SDL wakes its own wait for events by sending an event to one of its
 // windows over a second connection to the X server. When a close request
@@ -22,21 +28,21 @@ static XErrorHandler earlierXErrorHandler = nullptr;  // Xlib's default prints a
 // one goes on to the handler that was there before.
 static int IgnoreLateWakeUps(Display* display, XErrorEvent* error) {
   if (error->error_code == BadWindow && error->request_code == X_SendEvent) return 0;
-  return earlierXErrorHandler ? earlierXErrorHandler(display, error) : 0;
+  return platform.earlierXErrorHandler ? platform.earlierXErrorHandler(display, error) : 0;
 }
 
 // SDL keeps the handler it finds at SDL_Init under its own and puts it back
 // before SDL_Quit closes its connections, so the program's handler has to be
 // in place before the first SDL_Init and stay until after the last SDL_Quit.
 static void HandleXErrors(bool on) {
-  if (on == handlingXErrors) return;
+  if (on == platform.handlingXErrors) return;
   if (on) {
-    earlierXErrorHandler = XSetErrorHandler(IgnoreLateWakeUps);
+    platform.earlierXErrorHandler = XSetErrorHandler(IgnoreLateWakeUps);
   } else {
-    XSetErrorHandler(earlierXErrorHandler);
-    earlierXErrorHandler = nullptr;
+    XSetErrorHandler(platform.earlierXErrorHandler);
+    platform.earlierXErrorHandler = nullptr;
   }
-  handlingXErrors = on;
+  platform.handlingXErrors = on;
 }
 
 // Drivers that put a window on a real display. Anything else (offscreen,
@@ -86,7 +92,7 @@ static bool TryStart() {
 }
 
 bool StartPlatform() {
-  if (platformStarted) return true;
+  if (platform.started) return true;
   // A busy X server can refuse a connection for a moment (the connect fails
   // with EAGAIN); SDL then reports the driver unavailable or silently takes
   // another one. A few short retries ride that out; a machine without any
@@ -96,7 +102,7 @@ bool StartPlatform() {
   for (int attempt = 0; attempt < Attempts; ++attempt) {
     if (attempt > 0) SDL_Delay(20 * attempt);
     if (TryStart()) {
-      platformStarted = true;
+      platform.started = true;
       WatchHangup();
       return true;
     }
@@ -112,10 +118,10 @@ void StopPlatform() {
   CloseAllAppWindows();
   ResetKeyboardService();
   ResetGamepadService();  // before SDL_Quit, which would leave its controllers dangling
-  if (platformStarted) {
+  if (platform.started) {
     UnwatchHangup();
     SDL_Quit();
     HandleXErrors(false);
-    platformStarted = false;
+    platform = PlatformState{};
   }
 }
