@@ -287,12 +287,20 @@ static int ComposeLines(const std::vector<TextLine>& lines) {
   return result;
 }
 
-int RenderTextImage(const std::string& text, float scaleX, float scaleY, int32_t colour) {
+// Lays out the text's glyphs at the scale and hands the lines to `use`; the
+// glyph images go when it returns.
+template <typename Use>
+static int WithTextLines(const std::string& text, float scaleX, float scaleY, int32_t colour,
+                         Use use) {
   LoadGlyphTable();
   std::unordered_map<std::string, int> glyphImages;
-  const int result = ComposeLines(LayOutLines(text, scaleX, scaleY, colour, glyphImages));
+  const int result = use(LayOutLines(text, scaleX, scaleY, colour, glyphImages));
   for (const auto& entry : glyphImages) DisposeImage(entry.second);
   return result;
+}
+
+int RenderTextImage(const std::string& text, float scaleX, float scaleY, int32_t colour) {
+  return WithTextLines(text, scaleX, scaleY, colour, ComposeLines);
 }
 
 // ---- labels -------------------------------------------------------------------
@@ -306,19 +314,16 @@ int RenderLabelImage(const std::string& text, float fx, float fy, uint32_t colou
   if (fx >= 1.0f && fy >= 1.0f) {
     // Straight from the glyphs to the reduction: the four-times picture of
     // a menu label at a large scale runs to tens of megabytes, mostly empty.
-    LoadGlyphTable();
-    std::unordered_map<std::string, int> glyphImages;
-    const std::vector<TextLine> lines =
-        LayOutLines(text, 4 * fx, 4 * fy, static_cast<int32_t>(colour), glyphImages);
-    std::vector<ImagePiece> pieces;
-    int width = 0, height = 0;
-    int image = 0;
-    if (PlaceLines(lines, pieces, width, height))
-      image = ReducePiecesByArea(pieces, width, height, Quarter(width), Quarter(height));
-    for (const auto& entry : glyphImages) DisposeImage(entry.second);
-    return image;
+    return WithTextLines(text, 4 * fx, 4 * fy, static_cast<int32_t>(colour),
+                         [](const std::vector<TextLine>& lines) {
+                           std::vector<ImagePiece> pieces;
+                           int width = 0, height = 0;
+                           if (!PlaceLines(lines, pieces, width, height)) return 0;
+                           return ReducePiecesByArea(pieces, width, height, Quarter(width),
+                                                     Quarter(height));
+                         });
   }
-  // Below one pixel per glyph unit, averaging would wash the strokes out:
+// Below one pixel per glyph unit, averaging would wash the strokes out:
   // the nearest pixels are kept instead.
   int image = RenderTextImage(text, 4 * fx, 4 * fy, static_cast<int32_t>(colour));
   if (!image) return 0;

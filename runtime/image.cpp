@@ -141,7 +141,6 @@ void ScaleImageTo(int image, int width, int height, int mode) {
   int fromHeight = cairo_image_surface_get_height(from);
   if (mode == 0 && width <= fromWidth && height <= fromHeight) {
     if (image == images.pixelTargetImage) EndImagePixels();
-    cairo_surface_flush(from);
     if (ReduceSurfaceByArea(from, to)) {
       cairo_surface_destroy(from);
       images.byNumber[image] = to;

@@ -434,11 +434,12 @@ static int MarkChangedTiles(bool all) {
   // A frame described exactly as the one on screen changes no tile. The
   // background's spinning blocks turn every other frame: half the frames
   // are found unchanged here, at one mix a draw instead of one a tile.
-  uint64_t frameKey = Mix(0, lasting.clearColour);
+  const uint64_t cleared = Mix(0, lasting.clearColour);
+  uint64_t frameKey = cleared;
   for (const Draw& d : screen.draws) frameKey = Mix(frameKey, d.key);
   if (!all && frameKey == screen.shownFrameKey) return 0;
   screen.shownFrameKey = frameKey;
-  std::fill(screen.tileHash.begin(), screen.tileHash.end(), Mix(0, lasting.clearColour));
+  std::fill(screen.tileHash.begin(), screen.tileHash.end(), cleared);
   for (const Draw& d : screen.draws) {
     int tx0, ty0, tx1, ty1;
     TileSpan(d, tx0, ty0, tx1, ty1);
