@@ -5,6 +5,7 @@
 #include <SDL_syswm.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/keysym.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -45,6 +46,8 @@ struct WindowState {
   // scale change replaces the window): it stands for the user closing the
   // game and is handed out by the next WaitEvent.
   bool closeCarriedOver = false;
+  // The F11 press that last toggled fullscreen has not been seen to end.
+  bool fullscreenKeyHeld = false;
 };
 
 static WindowState appWindows;
@@ -92,18 +95,27 @@ bool GameWindowHasFocus() {
   return game && SDL_GetKeyboardFocus() == game;
 }
 
+// The window's X display and X window; false on another window system.
+static bool X11Handles(SDL_Window* window, Display*& display, Window& xWindow) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+  display = info.info.x11.display;
+  xWindow = info.info.x11.window;
+  return true;
+}
+
 // Puts _NET_WM_STATE_FULLSCREEN in the state of a window not yet shown, as
 // EWMH has a client do: the window manager takes the window fullscreen as it
 // maps it. Without a window manager nobody reads it, and the borderless
 // window covering the desktop is all there is to fullscreen.
 static void AskForFullscreen(SDL_Window* window) {
-  SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
-  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
-  Display* display = info.info.x11.display;
+  Display* display;
+  Window xWindow;
+  if (!X11Handles(window, display, xWindow)) return;
   const Atom state = XInternAtom(display, "_NET_WM_STATE", False);
   const Atom fullscreen = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
-  XChangeProperty(display, info.info.x11.window, state, XA_ATOM, 32, PropModeReplace,
+  XChangeProperty(display, xWindow, state, XA_ATOM, 32, PropModeReplace,
                   reinterpret_cast<const unsigned char*>(&fullscreen), 1);
 }
 
@@ -165,11 +177,10 @@ std::string GetTitleText(int number) {
 
 uint64_t X11WindowId(int number) {
   AppWindow* entry = FindWindow(number);
-  if (!entry) return 0;
-  SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
-  if (!SDL_GetWindowWMInfo(entry->window, &info) || info.subsystem != SDL_SYSWM_X11) return 0;
-  return static_cast<uint64_t>(info.info.x11.window);
+  Display* display;
+  Window xWindow;
+  if (!entry || !X11Handles(entry->window, display, xWindow)) return 0;
+  return static_cast<uint64_t>(xWindow);
 }
 
 static bool CloseQueuedFor(SDL_Window* window) {
@@ -313,13 +324,12 @@ static bool OpenedFullscreen(SDL_Window* window) {
 
 static bool WindowManagerHoldsFullscreen(SDL_Window* window) {
   const bool ours = OpenedFullscreen(window);
-  SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
-  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return ours;
-  Display* display = info.info.x11.display;
+  Display* display;
+  Window xWindow;
+  if (!X11Handles(window, display, xWindow)) return ours;
   const Atom fullscreen = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
   if (!WindowManagerSupports(display, fullscreen)) return ours;
-  return AtomListHolds(display, info.info.x11.window, "_NET_WM_STATE", fullscreen);
+  return AtomListHolds(display, xWindow, "_NET_WM_STATE", fullscreen);
 }
 
 // A change of size or state the window manager made on its own: the program
@@ -342,18 +352,59 @@ static bool WindowStateChanged(const SDL_Event& event) {
   const SDL_SysWMmsg* message = event.syswm.msg;
   if (!message || message->subsystem != SDL_SYSWM_X11) return false;
   const XEvent& x = message->msg.x11.event;
-  if (x.type != PropertyNotify) return false;
-  SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
-  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
-  return x.xproperty.window == info.info.x11.window &&
-         x.xproperty.atom == XInternAtom(info.info.x11.display, "_NET_WM_STATE", False);
+  Display* display;
+  Window xWindow;
+  if (x.type != PropertyNotify || !X11Handles(window, display, xWindow)) return false;
+  return x.xproperty.window == xWindow &&
+         x.xproperty.atom == XInternAtom(display, "_NET_WM_STATE", False);
+}
+
+// Whether the window system has F11 down now; false where it cannot tell.
+static bool FullscreenKeyDown() {
+  Display* display;
+  Window xWindow;
+  if (!X11Handles(ScreenWindow(), display, xWindow)) return false;
+  const KeyCode code = XKeysymToKeycode(display, XK_F11);
+  char keys[32];
+  XQueryKeymap(display, keys);
+  return code != 0 && (keys[code / 8] >> (code % 8) & 1) != 0;
+}
+
+// Fullscreen replaces the window, and SDL forgets the keys of a window that
+// goes: a held F11's repeats reach the new window as fresh presses and would
+// toggle back and forth. So the press that acted counts as held until the
+// key is found up. It is looked at on each sign that it may have been let
+// go: SDL's key-up (also made for the dropped window, while the key may
+// still be down), the window system's own (SDL passes none on for a key it
+// already counts as up, whichever window it came to) and a gain of focus
+// (let go while another program had the keyboard).
+static bool MayEndFullscreenPress(const SDL_Event& event) {
+  if (event.type == SDL_KEYUP) return event.key.keysym.scancode == SDL_SCANCODE_F11;
+  if (event.type == SDL_WINDOWEVENT) return event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED;
+  if (event.type != SDL_SYSWMEVENT) return false;
+  const SDL_SysWMmsg* message = event.syswm.msg;
+  if (!message || message->subsystem != SDL_SYSWM_X11) return false;
+  const XEvent& x = message->msg.x11.event;
+  return x.type == KeyRelease && x.xkey.keycode == XKeysymToKeycode(x.xkey.display, XK_F11);
+}
+
+static bool NewFullscreenPress(const SDL_Event& event) {
+  if (event.type != SDL_KEYDOWN || event.key.keysym.scancode != SDL_SCANCODE_F11 ||
+      event.key.repeat || appWindows.fullscreenKeyHeld || NumberOfSdlId(event.key.windowID) == 0) {
+    return false;
+  }
+  appWindows.fullscreenKeyHeld = true;
+  return true;
 }
 
 // An event code, or 0 for an event that means nothing to the program: the
 // window system's own events are asked for only to see the window manager's
-// fullscreen, and are otherwise passed over as if they never came.
+// fullscreen and F11 let go, and are otherwise passed over as if they never
+// came.
 static int HandleEvent(const SDL_Event& event) {
+  if (appWindows.fullscreenKeyHeld && MayEndFullscreenPress(event)) {
+    appWindows.fullscreenKeyHeld = FullscreenKeyDown();
+  }
   if (event.type == SDL_SYSWMEVENT) {
     return WindowStateChanged(event) ? FullscreenDisagreement(ScreenWindow()) : 0;
   }
@@ -384,12 +435,8 @@ static int HandleEvent(const SDL_Event& event) {
       if (const int code = FullscreenDisagreement(ScreenWindow())) return code;
     }
   }
-  // F11 is no game key: it acts on the press itself, and its repeats while
-  // held would toggle back and forth.
-  if (event.type == SDL_KEYDOWN && event.key.keysym.scancode == SDL_SCANCODE_F11 &&
-      !event.key.repeat && NumberOfSdlId(event.key.windowID) != 0) {
-    return FullscreenKeyEvent;
-  }
+  // F11 is no game key: it acts on the press itself.
+  if (NewFullscreenPress(event)) return FullscreenKeyEvent;
   return static_cast<int>(event.type);
 }
 
