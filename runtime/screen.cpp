@@ -25,6 +25,7 @@
 #include "runtime/colour.h"
 #include "runtime/service_links.h"
 #include "runtime/sprite_store.h"
+#include "runtime/turned_draw.h"
 
 constexpr int TileSize = 16;  // measured against 12, 24 and 32 on the menu and a game
 constexpr uint32_t NoTint = 0xFFFFFFFFu;
@@ -34,7 +35,6 @@ constexpr uint32_t NoTint = 0xFFFFFFFFu;
 // deleted or drawn into meanwhile.
 struct Draw {
   pixman_image_t* image;         // the sprite's plain or turned image
-  pixman_image_t* shape;         // a turned draw's mask: the sprite's rectangle
   bool transformed;              // resized or turned: `image` is the turned one
   int x, y;                      // the sprite's displayed top-left corner
   int shownWidth, shownHeight;
@@ -114,7 +114,6 @@ static ScreenLasting lasting;
 static void DropDraws() {
   for (Draw& d : screen.draws) {
     UnrefImage(d.image);
-    UnrefImage(d.shape);
   }
   screen.draws.clear();
 }
@@ -313,7 +312,6 @@ static void Record(Sprite& s, int x, int y, uint8_t alpha, uint32_t tint) {
   d.tint = tint;
   d.transformed = s.angle != 0.0 || w != s.width || h != s.height;
   d.image = d.transformed ? s.turned : s.image;
-  d.shape = s.angle != 0.0 ? s.shape : nullptr;
   double left = x, top = y, right = double(x) + w, bottom = double(y) + h;
   if (s.angle != 0.0) {
     // The turned rectangle's bounds, a pixel wider for the filter's reach.
@@ -338,7 +336,6 @@ static void Record(Sprite& s, int x, int y, uint8_t alpha, uint32_t tint) {
     return;  // the draw is skipped, as a failed texture would be
   }
   pixman_image_ref(d.image);
-  if (d.shape) pixman_image_ref(d.shape);
   s.drawnInFrame = lasting.frameSerial;
 }
 
@@ -352,12 +349,10 @@ void DrawSpriteTinted(int sprite, int x, int y, uint8_t alpha, uint32_t colour) 
 
 // ---- composing and presenting --------------------------------------------------
 
-// Sets up the turned image (and, for a turned draw, the mask of its
-// rectangle) for a resized or turned draw. False when the numbers are beyond
-// the compositor's reach.
-static bool Transform(const Draw& d, pixman_image_t*& mask) {
-  // Draw space to sprite texels: about the displayed centre, turned back,
-  // scaled to the texture, about the texture's centre.
+// Draw space to sprite texels: about the displayed centre, turned back,
+// scaled to the texture, about the texture's centre. False when the numbers
+// are beyond the compositor's reach.
+static bool DrawToTexels(const Draw& d, pixman_transform_t& fixed) {
   const double radians = d.angle * (std::numbers::pi / 180.0);
   const double c = std::cos(radians), sn = std::sin(radians);
   const double w = d.shownWidth, h = d.shownHeight;
@@ -370,33 +365,41 @@ static bool Transform(const Draw& d, pixman_image_t*& mask) {
   t.m[1][1] = c * ky;
   t.m[1][2] = ky * (sn * w / 2.0 - c * h / 2.0) + d.spriteHeight / 2.0;
   t.m[2][2] = 1.0;
-  pixman_transform_t fixed;
-  if (!pixman_transform_from_pixman_f_transform(&fixed, &t)) return false;
-  pixman_image_set_transform(d.image, &fixed);
-  if (d.tint != NoTint) {
-    // The sprite is the tint's mask here: its own edges fade out.
-    pixman_image_set_repeat(d.image, PIXMAN_REPEAT_NONE);
-    return true;
-  }
-  // As a clamped texture on a quad: the edge texels repeat outward, and only
-  // pixels whose centres fall inside the rectangle are drawn (an upright
-  // draw is clipped to it anyway).
-  pixman_image_set_repeat(d.image, PIXMAN_REPEAT_PAD);
-  if (d.angle == 0.0) return true;
-  // The rectangle is the sprite's own, in texels, under the very same
-  // transform: it ends where the texels end. A one-pixel mask would need the
-  // transform scaled down to it, and the fixed-point rounding of that grows
-  // with the draw: pixels off at a few hundred pixels.
-  pixman_image_set_transform(d.shape, &fixed);
-  SetShapeCoverage(d.spriteWidth, d.alpha);
-  mask = d.shape;
-  return true;
+  return pixman_transform_from_pixman_f_transform(&fixed, &t);
+}
+
+// A turned draw without a tint is drawn as a clamped texture on a quad: the
+// edge texels repeat outward, and only pixels whose centres fall inside the
+// rectangle are drawn. The background's turning blocks are all such draws.
+static void CompositeTurned(const Draw& d, int left, int top, int right, int bottom) {
+  TurnedDraw turned{reinterpret_cast<const uint32_t*>(pixman_image_get_data(d.image)),
+                    d.spriteWidth,
+                    d.spriteHeight,
+                    pixman_image_get_stride(d.image) / 4,
+                    {},
+                    d.alpha,
+                    d.x,
+                    d.y};
+  if (!DrawToTexels(d, turned.toTexels)) return;
+  CompositeTurnedDraw(turned, pixman_image_get_data(screen.frameImage),
+                      pixman_image_get_stride(screen.frameImage) / 4, left, top, right, bottom);
 }
 
 // Composites one draw, limited to the given frame rectangle.
 static void Composite(const Draw& d, int left, int top, int right, int bottom) {
-  pixman_image_t* mask = nullptr;
-  if (d.transformed && !Transform(d, mask)) return;
+  if (d.angle != 0.0 && d.tint == NoTint) {
+    CompositeTurned(d, left, top, right, bottom);
+    return;
+  }
+  if (d.transformed) {
+    pixman_transform_t fixed;
+    if (!DrawToTexels(d, fixed)) return;
+    pixman_image_set_transform(d.image, &fixed);
+    // A tinted draw has the sprite for the tint's mask: its own edges fade
+    // out. A resized one is a clamped texture, clipped to its rectangle
+    // anyway.
+    pixman_image_set_repeat(d.image, d.tint != NoTint ? PIXMAN_REPEAT_NONE : PIXMAN_REPEAT_PAD);
+  }
   // Draw space starts at the draw's corner, wherever the clip begins.
   const int sx = left - d.x, sy = top - d.y;
   const int width = right - left, height = bottom - top;
@@ -407,7 +410,8 @@ static void Composite(const Draw& d, int left, int top, int right, int bottom) {
                              sx, sy, left, top, width, height);
     return;
   }
-  if (!mask && d.alpha != 255) {
+  pixman_image_t* mask = nullptr;
+  if (d.alpha != 255) {
     *reinterpret_cast<uint8_t*>(pixman_image_get_data(screen.alphaMask)) = d.alpha;
     mask = screen.alphaMask;
   }

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <unordered_map>
 
 #include "runtime/image.h"
@@ -37,11 +36,6 @@ struct SpriteState {
 };
 
 static SpriteState sprites;
-// Every row of every sprite's shape: a shape has no pixels of its own.
-alignas(4) static uint8_t shapeRow[MaxSpriteSide];
-
-void SetShapeCoverage(int width, uint8_t coverage) { std::memset(shapeRow, coverage, width); }
-
 Sprite* FindSprite(int sprite) {
   auto it = sprites.open.byNumber.find(sprite);
   return it == sprites.open.byNumber.end() ? nullptr : &it->second;
@@ -50,7 +44,6 @@ Sprite* FindSprite(int sprite) {
 static void ReleaseImages(Sprite& s) {
   UnrefImage(s.image);
   UnrefImage(s.turned);
-  UnrefImage(s.shape);
 }
 
 void ForgetSprites() {
@@ -67,13 +60,6 @@ void ResetSpriteService() {
 // The sprite's images, sharing one set of premultiplied pixels. `turned`
 // keeps the pixels alive through a reference of its own.
 static bool MakeSpriteImages(Sprite& s) {
-  if (!s.shape) {
-    // A stride of 0: each of its rows is the one shared row.
-    s.shape = pixman_image_create_bits(PIXMAN_a8, s.width, s.height,
-                                       reinterpret_cast<uint32_t*>(shapeRow), 0);
-    if (!s.shape) return false;
-    pixman_image_set_filter(s.shape, PIXMAN_FILTER_NEAREST, nullptr, 0);
-  }
   pixman_image_t* image = pixman_image_create_bits(PIXMAN_a8r8g8b8, s.width, s.height, nullptr, 0);
   if (!image) return false;
   pixman_image_t* turned =

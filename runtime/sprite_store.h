@@ -16,9 +16,6 @@ struct Sprite {
   // the transform of a resized or turned draw, so `image` never needs one.
   pixman_image_t* image;
   pixman_image_t* turned;
-  // The sprite's rectangle in its own texels, at the coverage last given to
-  // SetShapeCoverage: the mask of a turned draw.
-  pixman_image_t* shape;
   int width;
   int height;
   int shownWidth;
@@ -35,7 +32,6 @@ struct Sprite {
 // sprite.cpp
 Sprite* FindSprite(int sprite);  // null for a number that is not open
 void ForgetSprites();            // every sprite released; numbers start from 1 again
-void SetShapeCoverage(int width, uint8_t coverage);  // for shapes up to width texels wide
 
 // screen.cpp
 bool ScreenIsOpen();                      // sprites exist only while a screen is open
