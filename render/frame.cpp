@@ -153,8 +153,11 @@ void DrawScreen(FrameGrid& grid, const LabelList& labels) {
     }
   }
 
-  for (const TextLabel* label : labels) {
-    if (label) DrawLabel(label, now);
+  for (TextLabel* label : labels) {
+    if (!label) continue;
+    UpdateLabel(label);
+    DrawLabel(label, now);
   }
   PresentFrame();
+  RefreshStaleLabels();  // with the picture already on screen
 }

@@ -21,6 +21,7 @@
 #include "runtime/screen.h"
 #include "runtime/text.h"
 #include "runtime/vector.h"
+#include "runtime/window.h"
 #include "shell/display.h"
 
 static constexpr uint32_t Transparent = 0xFFFFFFFFu;
@@ -335,6 +336,7 @@ int RenderLabelImage(const std::string& text, float fx, float fy, uint32_t colou
 
 void RefreshTextLabel(TextLabel* label, const std::string& text, float sizeX, float sizeY, uint32_t colour) {
   if (!IsRegistered(label)) return;
+  label->stale = false;
   int image = RenderLabelImage(text, sizeX * screenState.scaleX, sizeY * screenState.scaleY, colour);
   if (!image) return;  // an empty text keeps what the label showed
 
@@ -358,4 +360,34 @@ void RefreshTextLabel(TextLabel* label, const std::string& text, float sizeX, fl
     label->spriteHeight = static_cast<int16_t>(height);
   }
   DisposeImage(image);
+}
+
+// ---- after a scale change ---------------------------------------------------
+
+static bool someLabelStale = false;
+
+void MarkLabelsStale() {
+  MapReset(TextLabelMap);
+  while (TextLabel** entry = MapNext(TextLabelMap)) {
+    if (*entry) (*entry)->stale = true;
+  }
+  someLabelStale = true;
+}
+
+void UpdateLabel(TextLabel* label) {
+  if (!label || !label->stale) return;
+  const std::string text = label->text;  // the refresh stores it again
+  RefreshTextLabel(label, text, label->sizeX, label->sizeY, label->colour);
+}
+
+void RefreshStaleLabels() {
+  if (!someLabelStale) return;
+  MapReset(TextLabelMap);
+  while (TextLabel** entry = MapNext(TextLabelMap)) {
+    // A program asked to end meanwhile ends at the next loop pass and
+    // renders none of them.
+    if (CloseRequestPending()) return;
+    UpdateLabel(*entry);
+  }
+  someLabelStale = false;
 }

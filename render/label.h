@@ -31,6 +31,7 @@ struct TextLabel {
   int16_t y;
   EffectRecord* effect;
   uint8_t layer;
+  bool stale;  // not yet drawn again since the scale changed
 };
 
 extern KeyedMap<TextLabel*> TextLabelMap;  // every label alive, under its IdentityKey
@@ -39,6 +40,15 @@ TextLabel* CreateTextLabel(uint8_t layer);
 void RefreshTextLabel(TextLabel* label, const std::string& text, float sizeX, float sizeY,
                       uint32_t colour);
 bool DestroyTextLabel(TextLabel* label);
+
+// After a scale change every label is drawn again at the new scale, but as
+// it is needed: MarkLabelsStale marks them all, UpdateLabel renders one that
+// is about to be drawn or measured, and RefreshStaleLabels the rest once the
+// first frame is on screen. At large scales rendering every label took half
+// the wait for the new picture, most of it for labels no screen showed yet.
+void MarkLabelsStale();
+void UpdateLabel(TextLabel* label);
+void RefreshStaleLabels();
 
 int RasteriseGlyph(const X16FILE& glyph, float scaleX, float scaleY, int32_t colour);
 int RenderTextImage(const std::string& text, float scaleX, float scaleY, int32_t colour);

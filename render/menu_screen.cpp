@@ -46,6 +46,7 @@ static void PlaceEntries(FrameGrid& grid, LabelList& labels) {
   for (MenuItem** entry = ListFirst(entries); entry; entry = ListNext(entries)) {
     TextLabel* label = *entry ? (*entry)->label : nullptr;
     if (label) {
+      UpdateLabel(label);  // its width places the bar
       labels.push_back(label);
       label->x = x;
       label->y = static_cast<int16_t>(y);

@@ -358,16 +358,7 @@ static bool ReopenDisplayAs(uint8_t screenMode, float scaleX, float scaleY) {
     return false;
   }
 
-  MapReset(TextLabelMap);
-  while (TextLabel** entry = MapNext(TextLabelMap)) {
-    // Rendering every label again takes a while at a large scale; a program
-    // asked to end meanwhile ends at the next loop pass and shows none of them.
-    if (CloseRequestPending()) break;
-    TextLabel* label = *entry;
-    if (!label) continue;
-    const std::string text = label->text;  // the refresh stores it again
-    RefreshTextLabel(label, text, label->sizeX, label->sizeY, label->colour);
-  }
+  MarkLabelsStale();
   return true;
 }
 

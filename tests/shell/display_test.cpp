@@ -388,8 +388,27 @@ TEST_F(DisplayOpen, ReopeningRefreshesEveryLabelAtTheNewScale) {
   const int width = label->spriteWidth;
   const int height = label->spriteHeight;
   TextLabel* blank = CreateTextLabel(MenuLabelLayer);  // never given a text
+  TextLabel* unshown = CreateTextLabel(MenuLabelLayer);
+  RefreshTextLabel(unshown, "M", 2.5f, 2.0f, 0xF6FFF6);
 
   ASSERT_TRUE(ReopenDisplay(2.0f, 2.0f));
+  EXPECT_EQ(label->sprite, 0) << "drawn again as frames need it, not all at once";
+  // The first frame shows the label it draws; the rest follow once it is on
+  // screen. Without the label the same frame differs.
+  FrameGrid grid;
+  CreateFrameGrid(grid);
+  std::vector<uint32_t> shown, bare;
+  int width2 = 0, height2 = 0;
+  label->alpha = 255;
+  CaptureFrames(true);
+  DrawScreen(grid, {label});
+  ASSERT_TRUE(LastFramePixels(shown, width2, height2));
+  DrawScreen(grid, {});
+  ASSERT_TRUE(LastFramePixels(bare, width2, height2));
+  CaptureFrames(false);
+  EXPECT_TRUE(shown != bare) << "the label was missing from the first frame";
+  EXPECT_EQ(unshown->spriteWidth, 2 * width) << "a label no frame showed was not drawn again";
+
   EXPECT_NE(label->sprite, 0);
   EXPECT_TRUE(SpriteExists(label->sprite));
   EXPECT_EQ(label->text, "M");
@@ -462,6 +481,7 @@ TEST_F(DisplayOpen, SpritesThatCannotBeMadeAreSkippedUntilTheNextReopening) {
   DrawScreen(grid, {label});
 
   ASSERT_TRUE(ReopenDisplay(1.1f, 1.1f));
+  DrawScreen(grid, {});  // labels are drawn again once a frame is on screen
   EXPECT_EQ(missing(), 0);
   EXPECT_NE(label->sprite, 0);
   EXPECT_EQ(label->text, "00000120");
