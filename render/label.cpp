@@ -334,8 +334,8 @@ int RenderLabelImage(const std::string& text, float fx, float fy, uint32_t colou
   return image;
 }
 
-void RefreshTextLabel(TextLabel* label, const std::string& text, float sizeX, float sizeY, uint32_t colour) {
-  if (!IsRegistered(label)) return;
+static void RenderLabel(TextLabel* label, const std::string& text, float sizeX, float sizeY,
+                        uint32_t colour) {
   label->stale = false;
   int image = RenderLabelImage(text, sizeX * screenState.scaleX, sizeY * screenState.scaleY, colour);
   if (!image) return;  // an empty text keeps what the label showed
@@ -362,6 +362,21 @@ void RefreshTextLabel(TextLabel* label, const std::string& text, float sizeX, fl
   DisposeImage(image);
 }
 
+void RefreshTextLabel(TextLabel* label, const std::string& text, float sizeX, float sizeY, uint32_t colour) {
+  if (!IsRegistered(label)) return;
+  if (label->stale) {
+    // Still waiting for a frame to need it after a scale change: it is
+    // rendered then, once, with what it should say by that time.
+    if (text.empty()) return;  // an empty text keeps what the label had, as when rendered
+    label->text = text;
+    label->sizeX = sizeX;
+    label->sizeY = sizeY;
+    label->colour = colour;
+    return;
+  }
+  RenderLabel(label, text, sizeX, sizeY, colour);
+}
+
 // ---- after a scale change ---------------------------------------------------
 
 static bool someLabelStale = false;
@@ -376,8 +391,8 @@ void MarkLabelsStale() {
 
 void UpdateLabel(TextLabel* label) {
   if (!label || !label->stale) return;
-  const std::string text = label->text;  // the refresh stores it again
-  RefreshTextLabel(label, text, label->sizeX, label->sizeY, label->colour);
+  const std::string text = label->text;  // the rendering stores it again
+  RenderLabel(label, text, label->sizeX, label->sizeY, label->colour);
 }
 
 void RefreshStaleLabels() {

@@ -393,6 +393,8 @@ TEST_F(DisplayOpen, ReopeningRefreshesEveryLabelAtTheNewScale) {
 
   ASSERT_TRUE(ReopenDisplay(2.0f, 2.0f));
   EXPECT_EQ(label->sprite, 0) << "drawn again as frames need it, not all at once";
+  RefreshTextLabel(unshown, "MM", 2.5f, 2.0f, 0xF6FFF6);  // as the scale caption is
+  EXPECT_EQ(unshown->sprite, 0) << "a new text for a label no frame needs yet waits for one";
   // The first frame shows the label it draws; the rest follow once it is on
   // screen. Without the label the same frame differs.
   FrameGrid grid;
@@ -407,7 +409,8 @@ TEST_F(DisplayOpen, ReopeningRefreshesEveryLabelAtTheNewScale) {
   ASSERT_TRUE(LastFramePixels(bare, width2, height2));
   CaptureFrames(false);
   EXPECT_TRUE(shown != bare) << "the label was missing from the first frame";
-  EXPECT_EQ(unshown->spriteWidth, 2 * width) << "a label no frame showed was not drawn again";
+  EXPECT_EQ(unshown->text, "MM");
+  EXPECT_GT(unshown->spriteWidth, 2 * width) << "a label no frame showed was not drawn again";
 
   EXPECT_NE(label->sprite, 0);
   EXPECT_TRUE(SpriteExists(label->sprite));
