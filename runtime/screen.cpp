@@ -141,8 +141,9 @@ static void PrefaultFrame(uint8_t* origin, int rows, size_t rowBytes, int pitch)
     framePrefault = std::jthread([=] {
       const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
       for (int y = 0; y < rows; ++y) {
-        const uintptr_t start = reinterpret_cast<uintptr_t>(origin) + static_cast<size_t>(y) * pitch;
-        const uintptr_t begin = start & ~(page - 1), end = (start + rowBytes + page - 1) & ~(page - 1);
+        const uintptr_t start = reinterpret_cast<uintptr_t>(origin) + size_t(y) * pitch;
+        const uintptr_t begin = start & ~(page - 1);
+        const uintptr_t end = (start + rowBytes + page - 1) & ~(page - 1);
         // Fails harmlessly where the kernel predates it: the faults come back.
         madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
       }
@@ -185,7 +186,8 @@ static bool BindFrame(SDL_Surface* surface) {
     screen.frameImage = pixman_image_create_bits(PIXMAN_x8r8g8b8, screen.width, screen.height,
                                                  reinterpret_cast<uint32_t*>(origin), surface->pitch);
     screen.composedInWindow = screen.frameImage != nullptr;
-    if (screen.composedInWindow) PrefaultFrame(origin, screen.height, static_cast<size_t>(screen.width) * 4, surface->pitch);
+    if (screen.composedInWindow)
+      PrefaultFrame(origin, screen.height, static_cast<size_t>(screen.width) * 4, surface->pitch);
     return screen.composedInWindow;
   }
   const int width = screen.width, height = screen.height;
