@@ -334,6 +334,15 @@ int RenderLabelImage(const std::string& text, float fx, float fy, uint32_t colou
   return image;
 }
 
+// What the label says, whether or not it is rendered yet.
+static void KeepText(TextLabel* label, const std::string& text, float sizeX, float sizeY,
+                     uint32_t colour) {
+  label->sizeX = sizeX;
+  label->sizeY = sizeY;
+  label->text = text;
+  label->colour = colour;
+}
+
 static void RenderLabel(TextLabel* label, const std::string& text, float sizeX, float sizeY,
                         uint32_t colour) {
   label->stale = false;
@@ -347,10 +356,7 @@ static void RenderLabel(TextLabel* label, const std::string& text, float sizeX, 
   // The text, size and colour are kept even when no sprite could be made:
   // the label then shows nothing, and the next refresh (a scale change)
   // brings back what it should say now, not what it said before.
-  label->sizeX = sizeX;
-  label->sizeY = sizeY;
-  label->text = text;
-  label->colour = colour;
+  KeepText(label, text, sizeX, sizeY, colour);
   int sprite = ImageToSprite(image, true, 255);
   if (sprite) {
     int width, height;
@@ -368,10 +374,7 @@ void RefreshTextLabel(TextLabel* label, const std::string& text, float sizeX, fl
     // Still waiting for a frame to need it after a scale change: it is
     // rendered then, once, with what it should say by that time.
     if (text.empty()) return;  // an empty text keeps what the label had, as when rendered
-    label->text = text;
-    label->sizeX = sizeX;
-    label->sizeY = sizeY;
-    label->colour = colour;
+    KeepText(label, text, sizeX, sizeY, colour);
     return;
   }
   RenderLabel(label, text, sizeX, sizeY, colour);
