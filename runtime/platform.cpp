@@ -8,6 +8,7 @@
 #include <malloc.h>
 
 #include <cstring>
+#include <string>
 
 #include "runtime/screen.h"
 #include "runtime/service_links.h"
@@ -16,6 +17,7 @@
 // both and leaves the record as it started.
 struct PlatformState {
   bool started = false;
+  std::string failure;  // why the last start failed, in SDL's words
   bool handlingXErrors = false;
   XErrorHandler earlierXErrorHandler = nullptr;  // Xlib's default prints and exits 1
 };
@@ -26,10 +28,13 @@ static PlatformState platform;
 // windows over a second connection to the X server. When a close request
 // ends that wait and the window is destroyed before the server gets to the
 // wake-up, the server answers BadWindow, and the answer is read only when
-// SDL_Quit closes that connection. Only that error is let pass; every other
-// one goes on to the handler that was there before.
+// SDL_Quit closes that connection. Only that error is let pass, and a
+// colormap freed twice, should an SDL that frees its windows' colormaps
+// itself be found (the windows free theirs); every other one goes on to the
+// handler that was there before.
 static int IgnoreLateWakeUps(Display* display, XErrorEvent* error) {
   if (error->error_code == BadWindow && error->request_code == X_SendEvent) return 0;
+  if (error->error_code == BadColor && error->request_code == X_FreeColormap) return 0;
   return platform.earlierXErrorHandler ? platform.earlierXErrorHandler(display, error) : 0;
 }
 
@@ -66,12 +71,22 @@ static bool WaylandReachable() {
   return runtimeDir && runtimeDir[0] == '/';
 }
 
+const char* ChosenVideoDriver() {
+  const char* named = SDL_getenv("SDL_VIDEODRIVER");
+  return named && named[0] != '\0' ? named : nullptr;
+}
+
+const char* PlatformFailure() { return platform.failure.c_str(); }
+
 // One attempt at starting SDL on an acceptable driver; false leaves SDL down.
 static bool TryStart() {
   // Only the drivers that can put a window on a display are tried, in SDL's
   // own order, and Wayland only where it might answer. A driver the user
   // names in SDL_VIDEODRIVER takes precedence over this hint.
   SDL_SetHint(SDL_HINT_VIDEODRIVER, WaylandReachable() ? "x11,wayland" : "x11");
+  // The program turns SIGINT and SIGTERM into close requests itself, with a
+  // way out when the loop is stuck.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   // A close request must reach the game once, as a window event; SDL would
   // otherwise add a quit event of its own when the last window is closed.
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
@@ -81,12 +96,12 @@ static bool TryStart() {
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
 
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
+    platform.failure = SDL_GetError();
     SDL_Quit();  // whatever part of the start succeeded
     return false;
   }
-  const char* named = SDL_getenv("SDL_VIDEODRIVER");
-  bool userChose = named && named[0] != '\0';
-  if (!userChose && !ShowsRealWindows(SDL_GetCurrentVideoDriver())) {
+  if (!ChosenVideoDriver() && !ShowsRealWindows(SDL_GetCurrentVideoDriver())) {
+    platform.failure = std::string("only the ") + SDL_GetCurrentVideoDriver() + " driver started";
     SDL_Quit();
     return false;
   }
@@ -111,18 +126,24 @@ bool StartPlatform() {
   // A busy X server can refuse a connection for a moment (the connect fails
   // with EAGAIN); SDL then reports the driver unavailable or silently takes
   // another one. A few short retries ride that out; a machine without any
-  // display fails after about 0.2 s.
-  constexpr int Attempts = 5;
+  // display fails after about 0.2 s. A driver the user chose other than X11
+  // is tried once: its failure is no refused connection, and libwayland
+  // would say why on every attempt.
+  platform.failure.clear();
+  const char* chosen = ChosenVideoDriver();
+  const int attempts = chosen && std::strcmp(chosen, "x11") != 0 ? 1 : 5;
   HandleXErrors(true);
-  for (int attempt = 0; attempt < Attempts; ++attempt) {
+  for (int attempt = 0; attempt < attempts; ++attempt) {
     if (attempt > 0) SDL_Delay(20 * attempt);
     if (TryStart()) {
       platform.started = true;
-      WatchHangup();
+      WatchEndSignals();
       return true;
     }
   }
   HandleXErrors(false);
+  if (chosen && std::strcmp(chosen, "wayland") == 0 && !WaylandReachable())
+    platform.failure += " (XDG_RUNTIME_DIR unset: no Wayland display can be found)";
   return false;
 }
 
@@ -134,8 +155,8 @@ void StopPlatform() {
   ResetKeyboardService();
   ResetGamepadService();  // before SDL_Quit, which would leave its controllers dangling
   if (platform.started) {
-    UnwatchHangup();
-    SDL_Quit();
+    SDL_Quit();  // a stuck window system can hold this too: the alarm still runs
+    UnwatchEndSignals();
     HandleXErrors(false);
     platform = PlatformState{};
   }

@@ -9,6 +9,11 @@
 // invisibly. False on failure; nothing is left started.
 bool StartPlatform();
 
+// The video driver the user named in SDL_VIDEODRIVER; null when none.
+const char* ChosenVideoDriver();
+// Why the last StartPlatform failed, as far as SDL said; empty otherwise.
+const char* PlatformFailure();
+
 // Releases everything StartPlatform and the other services still hold:
 // sprites, screen, windows, timers, keyboard, controllers. Safe to call more than once.
 void StopPlatform();

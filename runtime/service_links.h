@@ -8,9 +8,14 @@ struct SDL_Window;
 // window.cpp
 bool IsAppWindowHandle(const void* handle);  // one of the windows OpenAppWindow made
 bool GameWindowHasFocus();                   // keyboard focus is on the game window
+// The program replaced the window that had the keyboard focus a moment ago,
+// and no window has the focus yet: keys held go on being held meanwhile.
+bool FocusBeingHandedOver();
 void CloseAllAppWindows();                   // with their timers and queued events
-void WatchHangup();    // SIGHUP becomes a close request, unless it is ignored
-void UnwatchHangup();  // SIGHUP back to its default
+// SIGHUP, SIGINT and SIGTERM become close requests, unless ignored; one the
+// loop does not take up within two seconds ends the process.
+void WatchEndSignals();
+void UnwatchEndSignals();  // back to their defaults
 
 // screen.cpp
 SDL_Window* ScreenWindow();  // the window carrying the open screen; null when none

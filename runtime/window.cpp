@@ -48,7 +48,18 @@ struct WindowState {
   bool closeCarriedOver = false;
   // The F11 press that last toggled fullscreen has not been seen to end.
   bool fullscreenKeyHeld = false;
+  // The X windows the program closed most recently. What the window system
+  // had already sent one of them when it went (a close request, a key)
+  // arrives afterwards and is passed on to the window that took its place.
+  std::vector<uint64_t> closedXWindows;
+  // When the program closed the window that had the keyboard focus (a scale
+  // change or F11 replaces it), until the focus comes to the new one.
+  uint64_t focusHandedOverAt = 0;
 };
+
+constexpr size_t ClosedWindowsKept = 8;
+// How long the keyboard is taken to be on its way to a new window.
+constexpr uint64_t FocusHandOverMs = 1000;
 
 static WindowState appWindows;
 
@@ -95,6 +106,16 @@ bool GameWindowHasFocus() {
   return game && SDL_GetKeyboardFocus() == game;
 }
 
+bool FocusBeingHandedOver() {
+  if (appWindows.focusHandedOverAt == 0) return false;
+  if (SDL_GetKeyboardFocus() == nullptr &&
+      SDL_GetTicks64() - appWindows.focusHandedOverAt < FocusHandOverMs) {
+    return true;
+  }
+  appWindows.focusHandedOverAt = 0;  // arrived, or went elsewhere
+  return false;
+}
+
 // The window's X display and X window; false on another window system.
 static bool X11Handles(SDL_Window* window, Display*& display, Window& xWindow) {
   SDL_SysWMinfo info;
@@ -103,6 +124,22 @@ static bool X11Handles(SDL_Window* window, Display*& display, Window& xWindow) {
   display = info.info.x11.display;
   xWindow = info.info.x11.window;
   return true;
+}
+
+// SDL 2.26 makes an X colormap for every window and never frees it: one
+// more with each scale change and F11. It goes with its window here.
+static void DestroyWindow(SDL_Window* window) {
+  Display* display;
+  Window xWindow;
+  XWindowAttributes attributes{};
+  const bool x11 = X11Handles(window, display, xWindow) &&
+                   XGetWindowAttributes(display, xWindow, &attributes) != 0;
+  SDL_DestroyWindow(window);
+  if (x11 && attributes.colormap != None &&
+      attributes.colormap != DefaultColormapOfScreen(attributes.screen)) {
+    XFreeColormap(display, attributes.colormap);
+    XFlush(display);
+  }
 }
 
 // Puts _NET_WM_STATE_FULLSCREEN in the state of a window not yet shown, as
@@ -150,7 +187,7 @@ int OpenAppWindow(int number, int x, int y, int width, int height, const std::st
   int clientWidth = 0, clientHeight = 0;
   SDL_GetWindowSize(window, &clientWidth, &clientHeight);
   if (clientWidth != width || clientHeight != height) {
-    SDL_DestroyWindow(window);
+    DestroyWindow(window);
     return 0;
   }
   appWindows.byNumber[number] = AppWindow{window, ++appWindows.openingCount, fullscreen};
@@ -197,11 +234,17 @@ void CloseAppWindow(int number) {
   if (!entry) return;
   SDL_Window* window = entry->window;
   if (CloseQueuedFor(window)) appWindows.closeCarriedOver = true;
+  if (SDL_GetKeyboardFocus() == window) appWindows.focusHandedOverAt = std::max<uint64_t>(1, SDL_GetTicks64());
+  if (const uint64_t xid = X11WindowId(number)) {
+    if (appWindows.closedXWindows.size() == ClosedWindowsKept)
+      appWindows.closedXWindows.erase(appWindows.closedXWindows.begin());
+    appWindows.closedXWindows.push_back(xid);
+  }
   // A screen left open on the window would draw into a destroyed window.
   if (ScreenWindow() == window) CloseGlScreen();
   std::erase_if(appWindows.timers, [window](const WindowTimer& t) { return t.window == window; });
   appWindows.byNumber.erase(number);
-  SDL_DestroyWindow(window);
+  DestroyWindow(window);
 }
 
 bool GetWindowPlace(int number, int& x, int& y) {
@@ -397,6 +440,30 @@ static bool NewFullscreenPress(const SDL_Event& event) {
   return true;
 }
 
+// What the window system sent a window the program has closed since: a
+// close request still ends the game, and a key still reaches the game, put
+// back in the queue as sent to the window that took the closed one's place.
+static int AnswerClosedWindow(const SDL_Event& event) {
+  const SDL_SysWMmsg* message = event.syswm.msg;
+  if (!message || message->subsystem != SDL_SYSWM_X11) return 0;
+  XEvent x = message->msg.x11.event;
+  const auto& closed = appWindows.closedXWindows;
+  if (std::find(closed.begin(), closed.end(), x.xany.window) == closed.end()) return 0;
+  Display* display = x.xany.display;
+  if (x.type == ClientMessage && x.xclient.format == 32 &&
+      x.xclient.message_type == XInternAtom(display, "WM_PROTOCOLS", False) &&
+      static_cast<Atom>(x.xclient.data.l[0]) == XInternAtom(display, "WM_DELETE_WINDOW", False)) {
+    return CloseWindowEvent;
+  }
+  Display* gameDisplay;
+  Window gameWindow;
+  if ((x.type == KeyPress || x.type == KeyRelease) && X11Handles(GameWindow(), gameDisplay, gameWindow)) {
+    x.xkey.window = gameWindow;
+    XPutBackEvent(gameDisplay, &x);
+  }
+  return 0;
+}
+
 // An event code, or 0 for an event that means nothing to the program: the
 // window system's own events are asked for only to see the window manager's
 // fullscreen and F11 let go, and are otherwise passed over as if they never
@@ -406,11 +473,12 @@ static int HandleEvent(const SDL_Event& event) {
     appWindows.fullscreenKeyHeld = FullscreenKeyDown();
   }
   if (event.type == SDL_SYSWMEVENT) {
+    if (const int code = AnswerClosedWindow(event)) return code;
     return WindowStateChanged(event) ? FullscreenDisagreement(ScreenWindow()) : 0;
   }
   if (event.type == SDL_QUIT) {
-    // Only a signal (SIGINT, SIGTERM) or the session ending gets here: the
-    // program treats it as the user closing its window.
+    // Only the session ending gets here: the program treats it as the user
+    // closing its window.
     return CloseWindowEvent;
   }
   if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE &&
@@ -440,41 +508,75 @@ static int HandleEvent(const SDL_Event& event) {
   return static_cast<int>(event.type);
 }
 
-// A hang-up (the terminal or session going away) ends the program as a close
-// request does. SDL already turns SIGINT and SIGTERM into a quit event; this
-// handler only raises a flag that WaitEvent turns into the close event.
-// Both kept apart from the windows' record on purpose: the flag is written
-// by a signal handler, which may touch nothing but a lone volatile
-// sig_atomic_t, and the handler stays from StartPlatform to StopPlatform,
-// while windows come and go.
-static volatile sig_atomic_t hangupPending = 0;
-static bool watchingHangup = false;
+// A hang-up (the terminal or session going away), an interrupt (Ctrl+C) and a
+// termination request (a service manager's stop, `timeout`) end the program
+// as a close request does: the handler raises a flag that WaitEvent turns
+// into the close event. The loop may be stuck in the window system, though
+// (an X server that stopped answering), and then would never get to it: the
+// first such signal also sets an alarm, and when the program is still there
+// that long after, the alarm ends it from its handler, by the signal's own
+// default action, so the status says it was no clean close. StopPlatform
+// takes the alarm back once all is released.
+// Kept apart from the windows' record on purpose: the flags are written by
+// signal handlers, which may touch nothing but lone volatile sig_atomic_t,
+// and the handlers stay from StartPlatform to StopPlatform, while windows come
+// and go.
+constexpr int EndSignals[] = {SIGHUP, SIGINT, SIGTERM};
+constexpr unsigned EndGraceSeconds = 2;
+static volatile sig_atomic_t endRequested = 0;  // waiting for WaitEvent
+static volatile sig_atomic_t endingSignal = 0;  // the first one, for the alarm
+static bool watching[std::size(EndSignals)] = {};
 
-static void OnHangup(int) { hangupPending = 1; }
-
-void WatchHangup() {
-  if (watchingHangup) return;
-  struct sigaction current {};
-  // A hang-up the user chose to ignore (nohup) stays ignored.
-  if (sigaction(SIGHUP, nullptr, &current) != 0 || current.sa_handler != SIG_DFL) return;
-  struct sigaction action {};
-  action.sa_handler = OnHangup;
-  sigemptyset(&action.sa_mask);
-  if (sigaction(SIGHUP, &action, nullptr) == 0) watchingHangup = true;
+static void OnEndSignal(int signal) {
+  endRequested = 1;
+  if (endingSignal == 0) {
+    endingSignal = signal;
+    alarm(EndGraceSeconds);
+  }
 }
 
-void UnwatchHangup() {
-  if (!watchingHangup) return;
+static void OnEndGraceOver(int) {
+  static const char message[] = "pellovar: the window system did not let the game end; ending at once\n";
+  ssize_t written = write(STDERR_FILENO, message, sizeof message - 1);
+  (void)written;
+  struct sigaction fallback {};
+  fallback.sa_handler = SIG_DFL;
+  sigaction(endingSignal, &fallback, nullptr);
+  raise(endingSignal);
+  _exit(128 + endingSignal);  // should the signal not end it after all
+}
+
+static bool Handle(int signal, void (*handler)(int)) {
   struct sigaction action {};
-  action.sa_handler = SIG_DFL;
+  action.sa_handler = handler;
   sigemptyset(&action.sa_mask);
-  sigaction(SIGHUP, &action, nullptr);
-  watchingHangup = false;
-  hangupPending = 0;
+  return sigaction(signal, &action, nullptr) == 0;
+}
+
+void WatchEndSignals() {
+  for (size_t k = 0; k < std::size(EndSignals); ++k) {
+    if (watching[k]) continue;
+    struct sigaction current {};
+    // A signal the user chose to ignore (nohup, a background job) stays ignored.
+    if (sigaction(EndSignals[k], nullptr, &current) != 0 || current.sa_handler != SIG_DFL) continue;
+    watching[k] = Handle(EndSignals[k], OnEndSignal);
+  }
+  Handle(SIGALRM, OnEndGraceOver);
+}
+
+void UnwatchEndSignals() {
+  alarm(0);
+  Handle(SIGALRM, SIG_DFL);
+  for (size_t k = 0; k < std::size(EndSignals); ++k) {
+    if (watching[k]) Handle(EndSignals[k], SIG_DFL);
+    watching[k] = false;
+  }
+  endRequested = 0;
+  endingSignal = 0;
 }
 
 bool CloseRequestPending() {
-  if (hangupPending || appWindows.closeCarriedOver) return true;
+  if (endRequested || appWindows.closeCarriedOver) return true;
   if (!SDL_WasInit(SDL_INIT_EVENTS)) return false;
   SDL_PumpEvents();
   if (SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_QUIT, SDL_QUIT) > 0) return true;
@@ -496,8 +598,8 @@ int WaitEvent(int timeout) {
   const uint64_t start = SDL_GetTicks64();
   bool justPumped = false;  // a wait has just read the window system's queue
   for (;;) {
-    if (hangupPending) {
-      hangupPending = 0;
+    if (endRequested) {
+      endRequested = 0;
       return CloseWindowEvent;
     }
     // Window events come first; a due timer runs only when none is waiting.
@@ -655,7 +757,7 @@ bool MeasureNewWindowFrame(int& top, int& left, int& bottom, int& right) {
       }
     }
   }
-  SDL_DestroyWindow(probe);
+  DestroyWindow(probe);
   if (!known) return false;
   left = static_cast<int>(extents[0]);
   right = static_cast<int>(extents[1]);

@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
+#include <SDL.h>
 #include <X11/Xutil.h>
+#include <X11/keysym.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
@@ -209,6 +212,43 @@ TEST_F(XWindowTest, ACloseRequestOutlivesTheWindowItWasFor) {
   EXPECT_TRUE(CloseRequestPending());
   EXPECT_EQ(WaitEvent(0), CloseWindowEvent);
   EXPECT_FALSE(CloseRequestPending()) << "the request counts once";
+}
+
+// Sent, and queued for the program, but not yet read when the program
+// replaces the window (F11 or a scale change in the same tick): the close
+// request and the key both still count.
+TEST_F(XWindowTest, WhatWasSentToAReplacedWindowStillCounts) {
+  OpenScreen();
+  XWindowAttributes attributes{};
+  ASSERT_NE(XGetWindowAttributes(display, xid, &attributes), 0);
+  XEvent key{};
+  key.xkey.type = KeyPress;
+  key.xkey.window = xid;
+  key.xkey.root = DefaultRootWindow(display);
+  key.xkey.same_screen = True;
+  key.xkey.keycode = XKeysymToKeycode(display, XK_Escape);
+  XSendEvent(display, xid, False, NoEventMask, &key);
+  RequestClose();
+  XSync(display, False);
+  CloseAppWindow(window);
+  window = OpenAppWindow(AnyWindow, 0, 0, GameW, GameH, "Pellovar [1.0.1.8]", WindowCentred);
+  ASSERT_NE(window, 0);
+  OpenScreen();
+  std::vector<int> codes{0};
+  for (int k = 0; k < 100 && codes.back() != CloseWindowEvent; ++k) codes.push_back(WaitEvent(5));
+  EXPECT_EQ(codes.back(), CloseWindowEvent) << "the close request was lost";
+  for (int k = 0; k < 10; ++k) codes.push_back(WaitEvent(5));
+  EXPECT_NE(std::find(codes.begin(), codes.end(), int{SDL_KEYDOWN}), codes.end())
+      << "the key was lost";
+
+  // Nor does the closed window leave its colormap behind.
+  static int error = 0;
+  XErrorHandler earlier = XSetErrorHandler([](Display*, XErrorEvent* e) { return error = e->error_code, 0; });
+  XColor colour{};
+  XQueryColor(display, attributes.colormap, &colour);
+  XSync(display, False);
+  XSetErrorHandler(earlier);
+  EXPECT_EQ(error, BadColor) << "colormap " << attributes.colormap << " outlived its window";
 }
 
 TEST_F(XWindowTest, WaitEventOnAQuietQueueReturnsZero) {
