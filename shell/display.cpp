@@ -68,10 +68,19 @@ float LowerScaleToFit(int16_t baseCell, float scale, int32_t roomWidth, int32_t 
 // The frame the window system draws around the game window, once known: from
 // the window open now, or, before the first one opens, asked of the window
 // system. It outlives the windows, so a new one is placed by the old one's.
-struct WindowFrame {
-  int top, left, bottom, right;
-};
 static WindowFrame windowFrame;
+
+WindowFrame KnownFrame(const WindowFrame& learnt, const WindowFrame& measured) {
+  // A window just mapped may not have been told its frame yet: all 0 then.
+  const bool told = measured.top || measured.left || measured.bottom || measured.right;
+  return told ? measured : learnt;
+}
+
+void RoomForWindow(int32_t usableWidth, int32_t usableHeight, const WindowFrame& frame,
+                   int32_t& width, int32_t& height) {
+  width = usableWidth - frame.left - frame.right;
+  height = usableHeight - frame.top - frame.bottom;
+}
 
 static void LearnWindowFrame() {
   WindowFrame frame{};
@@ -80,8 +89,7 @@ static void LearnWindowFrame() {
   } else {
     MeasureNewWindowFrame(frame.top, frame.left, frame.bottom, frame.right);
   }
-  // A window just mapped may not have been told its frame yet.
-  if (frame.top || frame.left || frame.bottom || frame.right) windowFrame = frame;
+  windowFrame = KnownFrame(windowFrame, frame);
 }
 
 // The room the game window may take on the desktop it opens on: the usable
@@ -91,8 +99,7 @@ static bool WindowRoom(int32_t& width, int32_t& height) {
   int usableWidth = 0, usableHeight = 0;
   if (!GetDesktopUsableSize(0, usableWidth, usableHeight)) return false;
   LearnWindowFrame();
-  width = usableWidth - windowFrame.left - windowFrame.right;
-  height = usableHeight - windowFrame.top - windowFrame.bottom;
+  RoomForWindow(usableWidth, usableHeight, windowFrame, width, height);
   return true;
 }
 
@@ -123,16 +130,22 @@ struct FullscreenMemory {
   bool placeWindow;          // the next window opens there, not centred
 };
 static FullscreenMemory fullscreen;
-// Where the game window was last opened (its frame's corner): the place to go
-// back to when the window manager, not F11, took the window fullscreen and
-// the window's own place is already the desktop's corner.
-static int32_t openedAtX, openedAtY;
+// How the display open now was asked for. Its window's place (the frame's
+// corner) is where to go back to when the window manager, not F11, took the
+// window fullscreen and the window's own place is already the desktop's
+// corner. Its scale is the one asked for, before small scales are lifted:
+// opening at it again lifts it once, as it was, not once more.
+struct OpenedDisplay {
+  int32_t x, y;
+  float scaleX, scaleY;
+};
+static OpenedDisplay opened;
 
 // A fresh program has no screen and nothing of fullscreen to remember.
 void ZeroScreenState() {
   screenState = ScreenState{};
   fullscreen = FullscreenMemory{};
-  openedAtX = openedAtY = 0;
+  opened = OpenedDisplay{};
 }
 
 bool ScaleFitsDesktop(float scaleX, float scaleY) {
@@ -172,8 +185,8 @@ static int OpenGameWindow(int32_t width, int32_t height) {
   } else {
     flags |= WindowCentred;
   }
-  openedAtX = x;
-  openedAtY = y;
+  opened.x = x;
+  opened.y = y;
   return OpenAppWindow(AnyWindow, x, y, width, height, WindowTitle, flags);
 }
 
@@ -278,6 +291,8 @@ static int32_t OpenDisplayIn(uint8_t screenMode, int16_t baseCell, float scaleX,
     return 0;
   }
   screenState.window = window;
+  opened.scaleX = scaleX;
+  opened.scaleY = scaleY;
   MakeSpriteTable();
   if (createBackground) CreateBackgroundLayer();
 
@@ -346,8 +361,8 @@ static void CloseDisplay() {
 static bool ReopenDisplayAs(uint8_t screenMode, float scaleX, float scaleY) {
   const uint8_t previousMode = screenState.screenMode;
   const int16_t baseCell = screenState.baseCell;
-  const float previousX = screenState.scaleX;
-  const float previousY = screenState.scaleY;
+  const float previousX = opened.scaleX;
+  const float previousY = opened.scaleY;
 
   CloseDisplay();
 
@@ -374,10 +389,10 @@ static bool EnterFullscreenFrom(bool windowStillPlaced) {
                         next.desktopWidth, next.desktopHeight)) {
     return true;  // no desktop known to fill
   }
-  next.windowScaleX = screenState.scaleX;
-  next.windowScaleY = screenState.scaleY;
-  next.windowX = openedAtX;
-  next.windowY = openedAtY;
+  next.windowScaleX = opened.scaleX;
+  next.windowScaleY = opened.scaleY;
+  next.windowX = opened.x;
+  next.windowY = opened.y;
   int clientX = 0, clientY = 0;
   if (windowStillPlaced && GetWindowPlace(screenState.window, clientX, clientY)) {
     // Window managers place the frame where a new window asks to be.

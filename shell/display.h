@@ -75,6 +75,16 @@ float ScaleDown(float scale);
 // window then still does not fit.
 float LowerScaleToFit(int16_t baseCell, float scale, int32_t roomWidth, int32_t roomHeight);
 
+// The frame the window system draws around a window, and the room a window
+// with that frame may take in a desktop's usable area. A frame measured as
+// all 0 is one not known yet: the one learnt before stands.
+struct WindowFrame {
+  int top, left, bottom, right;
+};
+WindowFrame KnownFrame(const WindowFrame& learnt, const WindowFrame& measured);
+void RoomForWindow(int32_t usableWidth, int32_t usableHeight, const WindowFrame& frame,
+                   int32_t& width, int32_t& height);
+
 // The same rules against the desktop the window opens on: its usable area less
 // the frame around the window open now. Both answer as if the room were
 // unlimited when the desktop cannot tell its size.

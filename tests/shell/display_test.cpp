@@ -3,6 +3,8 @@
 // layer, and reopening at another scale.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <set>
 #include <string>
 #include <vector>
@@ -409,6 +411,7 @@ TEST_F(DisplayOpen, ReopeningRefreshesEveryLabelAtTheNewScale) {
   ASSERT_TRUE(LastFramePixels(bare, width2, height2));
   CaptureFrames(false);
   EXPECT_TRUE(shown != bare) << "the label was missing from the first frame";
+  EXPECT_FALSE(label->stale || unshown->stale) << "drawn again, still waiting: every frame redraws it";
   EXPECT_EQ(unshown->text, "MM");
   EXPECT_GT(unshown->spriteWidth, 2 * width) << "a label no frame showed was not drawn again";
 
@@ -425,6 +428,29 @@ TEST_F(DisplayOpen, ReopeningRefreshesEveryLabelAtTheNewScale) {
   // The label's sprite number is its own, not a block sprite's.
   MapReset(SpriteTable);
   while (int* sprite = MapNext(SpriteTable)) EXPECT_NE(*sprite, label->sprite);
+}
+
+TEST_F(DisplayOpen, AProgramAboutToEndRendersNoWaitingLabel) {
+  ASSERT_NE(OpenDisplay(1, 16, 1.0f, 1.0f, true), 0);
+  TextLabel* unshown = CreateTextLabel(MenuLabelLayer);
+  RefreshTextLabel(unshown, "M", 2.5f, 2.0f, 0xF6FFF6);
+  ASSERT_TRUE(ReopenDisplay(2.0f, 2.0f));
+  raise(SIGHUP);  // the terminal went away right after the scale change
+  FrameGrid grid;
+  CreateFrameGrid(grid);
+  DrawScreen(grid, {});
+  EXPECT_TRUE(unshown->stale) << "rendered though the program is to end";
+  EXPECT_EQ(WaitEvent(0), CloseWindowEvent);
+}
+
+TEST_F(DisplayOpen, AScaleIsLiftedOnceThroughFullscreen) {
+  // A 400-pixel-wide desktop's start scale.
+  ASSERT_NE(OpenDisplay(1, 16, 0.275f, 0.275f, true), 0);
+  EXPECT_FLOAT_EQ(screenState.scaleX, 0.375f);
+  ASSERT_TRUE(EnterFullscreen());
+  ASSERT_TRUE(LeaveFullscreen());
+  EXPECT_FLOAT_EQ(screenState.scaleX, 0.375f) << "lifted again: the window outgrows a small desktop";
+  EXPECT_EQ(screenState.width, 38 * 6);
 }
 
 TEST_F(DisplayOpen, ReopeningWithoutAScreenDoesNothing) {

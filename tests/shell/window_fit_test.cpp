@@ -67,6 +67,26 @@ TEST(WindowFit, FittingIsInclusiveOnBothSides) {
   EXPECT_EQ(height, 273);
 }
 
+TEST(WindowFit, RoomIsTheUsableAreaLessTheLastFrameKnown) {
+  struct Case {
+    const char* what;
+    WindowFrame learnt, measured;
+    int32_t width, height;
+  };
+  const Case cases[] = {
+      {"no frame at all", {}, {}, 1920, 1050},
+      {"a frame measured", {}, {24, 1, 1, 1}, 1918, 1025},
+      {"a window not told its frame yet", {24, 1, 1, 1}, {}, 1918, 1025},
+      {"a new frame", {24, 1, 1, 1}, {30, 2, 3, 4}, 1914, 1017},
+  };
+  for (const Case& c : cases) {
+    int32_t width = 0, height = 0;
+    RoomForWindow(1920, 1050, KnownFrame(c.learnt, c.measured), width, height);
+    EXPECT_EQ(width, c.width) << c.what;
+    EXPECT_EQ(height, c.height) << c.what;
+  }
+}
+
 struct FullscreenCase {
   const char* desktop;
   int32_t width, height;
