@@ -128,6 +128,16 @@ TEST_F(GamepadKeysTest, StickHoldsPastHalfAndLetsGoBelowAThird) {
     PollKeyboard();
     EXPECT_EQ(Counter(P1Left), row.counter) << "stick at " << row.x;
   }
+  // Let go while another window had the focus, then resting between a third
+  // and a half: the hysteresis followed the stick all the while.
+  keyboard.focused = false;
+  vpad::Axis(pad, SDL_CONTROLLER_AXIS_LEFTX, 0);
+  PollKeyboard();
+  vpad::Axis(pad, SDL_CONTROLLER_AXIS_LEFTX, -12000);
+  PollKeyboard();
+  keyboard.focused = true;
+  PollKeyboard();
+  EXPECT_EQ(Counter(P1Left), 0) << "a stick let go without focus still holds its direction";
 }
 
 TEST_F(GamepadKeysTest, SlotsFollowPluggingAndUnplugging) {
@@ -165,6 +175,14 @@ TEST_F(GamepadKeysTest, SlotsFollowPluggingAndUnplugging) {
   vpad::Unplug(c);  // a slot comes free, but D keeps to the menus
   PollKeyboard();
   EXPECT_EQ(HeldActions(), (std::vector<int>{MenuConfirm, MenuLeft, AnyKey}));
+
+  vpad::Button(d, SDL_CONTROLLER_BUTTON_DPAD_LEFT, false);
+  vpad::Button(d, SDL_CONTROLLER_BUTTON_A, false);
+  vpad::Button(b, SDL_CONTROLLER_BUTTON_DPAD_RIGHT, true);
+  PollKeyboard();
+  vpad::Unplug(b);  // player 2's, in the middle of a held move
+  PollKeyboard();
+  EXPECT_EQ(HeldActions(), std::vector<int>{}) << "player 2's figure would keep sliding";
 }
 
 TEST_F(GamepadKeysTest, HeldButtonReadsUpWithoutFocus) {

@@ -2,6 +2,7 @@
 // The screen repaints only the tiles whose draws changed. Over long random
 // sequences of frames, each frame it keeps must equal the same draws
 // composed from scratch, pixel for pixel: a stale pixel anywhere fails.
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -35,8 +36,8 @@ class IncrementalFrames : public probe::SpriteScreenTest {
   }
 
   // Opens the window and screen at a new size; every sprite is made again.
-  void Open(int w, int h) {
-    SpriteScreenTest::Open(w, h);
+  void Open(int w, int h, int margin = 0) {
+    SpriteScreenTest::Open(w, h, margin);
     sprites.assign(6, 0);
     for (size_t k = 0; k < sprites.size(); ++k) Remake(k);
   }
@@ -176,6 +177,23 @@ TEST_F(IncrementalFrames, EqualTheSameDrawsComposedFromScratch) {
     if (HasFailure()) break;
   }
   ComposeApartFromWindow(false);
+}
+
+// A window surface made anew (a window manager maximised or tiled the
+// window) starts blank, and where the screen has a margin that the surface
+// itself holds, the margin is painted around the picture, never over it.
+TEST_F(IncrementalFrames, ANewWindowSurfaceGetsTheWholePicture) {
+  const uint32_t clear = 0xBBCCBB, shown = 0xFFBBCCBBu;
+  SetScreenMargin(0x0000FF);
+  for (int margin : {0, 6}) {
+    Open(40, 30, margin);
+    Emit(clear, {});
+    EXPECT_EQ(Sent(), std::vector<uint32_t>(40 * 30, shown)) << "margin " << margin;
+    SDL_SetWindowSize(static_cast<SDL_Window*>(GetNativeWindow(window)), 90, 70);
+    Emit(clear, {});
+    EXPECT_EQ(Sent(), std::vector<uint32_t>(40 * 30, shown)) << "resized, margin " << margin;
+  }
+  SetScreenMargin(0);
 }
 
 // A draw shows the sprite as it was when it was drawn, even if the sprite is

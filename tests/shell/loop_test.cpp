@@ -9,7 +9,9 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <vector>
 
+#include "menu/menu.h"
 #include "play/player.h"
 #include "play/effects.h"
 #include "render/label.h"
@@ -21,10 +23,9 @@
 #include "shell/display.h"
 #include "shell/startup.h"
 #include "shell/state.h"
+#include "tests/support/program.h"
 
 namespace {
-
-KeyboardSubstitute keyboard;
 
 // Real time, but each reading costs 3 ms: a tick, which reads the clock a
 // dozen times, then takes far longer than its 16 ms period.
@@ -34,20 +35,8 @@ int64_t SlowClock() {
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-class ProgramLoop : public testing::Test {
+class ProgramLoop : public probe::ProgramTest {
  protected:
-  void SetUp() override {
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    keyboard = KeyboardSubstitute{};
-    keyboard.focused = true;
-    SubstituteKeyboard(&keyboard);
-    StartProgram();
-  }
-  void TearDown() override {
-    SetClockSource(nullptr);
-    StopPlatform();
-    SubstituteKeyboard(nullptr);
-  }
   // Runs passes until `ticks` more ticks have run or the loop wants to end;
   // returns the ticks that ran.
   static int RunTicks(int ticks, bool& ended) {
@@ -105,18 +94,79 @@ TEST_F(ProgramLoop, APendingHangupIsACloseRequest) {
   EXPECT_EQ(WaitEvent(0), CloseWindowEvent);
 }
 
-TEST_F(ProgramLoop, AnIgnoredHangupStaysIgnored) {
-  TearDown();
-  struct sigaction ignore {};
-  ignore.sa_handler = SIG_IGN;
-  sigaction(SIGHUP, &ignore, nullptr);
-  SetUp();
-  raise(SIGHUP);
-  bool ended = false;
-  EXPECT_EQ(RunTicks(3, ended), 3);
-  EXPECT_FALSE(ended) << "a hang-up ignored by whoever started the game ended it";
-  ignore.sa_handler = SIG_DFL;
-  sigaction(SIGHUP, &ignore, nullptr);
+TEST_F(ProgramLoop, AnIgnoredSignalStaysIgnored) {
+  // nohup ignores hang-ups; a shell's background job, interrupts.
+  for (int signal : {SIGHUP, SIGINT}) {
+    TearDown();
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(signal, &ignore, nullptr);
+    SetUp();
+    raise(signal);
+    for (int tick = 0; tick < 3; ++tick)
+      EXPECT_TRUE(RunOneTick()) << "signal " << signal << " ignored by whoever started the game ended it";
+    ignore.sa_handler = SIG_DFL;
+    sigaction(signal, &ignore, nullptr);
+  }
+}
+
+// The loop never gets to a signal while the window system holds it (an X
+// server that stopped answering): the signal still ends the process, with
+// its own status.
+TEST(ProgramEnd, ASignalTheLoopNeverTakesUpStillEndsTheProcess) {
+  EXPECT_EXIT(
+      {
+        setenv("SDL_VIDEODRIVER", "offscreen", 1);
+        if (!StartPlatform()) std::exit(3);
+        raise(SIGTERM);
+        for (int second = 0; second < 30; ++second) sleep(1);
+        std::exit(0);
+      },
+      testing::KilledBySignal(SIGTERM), "did not let the game end");
+}
+
+}  // namespace
+
+namespace {
+
+// F11 on the offscreen driver's 1024 × 768 desktop, as a player presses it:
+// in, held (its repeats and a second press before the first is seen to end
+// do nothing), ended by a gain of focus, and out again.
+TEST_F(ProgramLoop, FullscreenIsEnteredAndLeftWithItsScaleSizeAndPlace) {
+  const float windowed = screenState.scaleX;
+  const int32_t width = screenState.width;
+  int placeX = -1, placeY = -1, x = -1, y = -1, w = 0, h = 0;
+  ASSERT_TRUE(GetWindowPlace(screenState.window, placeX, placeY));
+  auto caption = [] { return MapFind(menuState.items, "opts_scale")->label->text; };
+  ASSERT_EQ(caption(), "Scale:" + FixedText(windowed, 2));
+
+  PushKeyDown(SDL_SCANCODE_F11);
+  ASSERT_TRUE(RunOneTick());
+  ASSERT_TRUE(GetWindowPlace(screenState.window, x, y));
+  SDL_GetWindowSize(static_cast<SDL_Window*>(GetNativeWindow(screenState.window)), &w, &h);
+  // 19-pixel cells fit 768 rows: 722 × 741, centred.
+  EXPECT_EQ(screenState.screenMode, FullscreenMode);
+  EXPECT_EQ(screenState.cellWidth, 19);
+  EXPECT_EQ((std::vector<int>{x, y, w, h, screenState.left, screenState.top}),
+            (std::vector<int>{0, 0, 1024, 768, 151, 13}));
+  EXPECT_EQ(caption(), "Scale:1.19") << "the Options menu would show the old scale";
+
+  PushKeyDown(SDL_SCANCODE_F11);  // no key-up seen: still the same press
+  ASSERT_TRUE(RunOneTick());
+  EXPECT_EQ(screenState.screenMode, FullscreenMode) << "a held F11 toggled again";
+
+  // Let go while another program had the keyboard: only the focus coming
+  // back tells.
+  PushWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
+  PushKeyDown(SDL_SCANCODE_F11);
+  ASSERT_TRUE(RunOneTick());
+  EXPECT_EQ(screenState.screenMode, WindowedMode) << "F11 did nothing after a focus change";
+  EXPECT_FLOAT_EQ(screenState.scaleX, windowed);
+  EXPECT_EQ(screenState.width, width);
+  ASSERT_TRUE(GetWindowPlace(screenState.window, x, y));
+  EXPECT_EQ((std::vector<int>{x, y, screenState.left, screenState.top}),
+            (std::vector<int>{placeX, placeY, 0, 0}));
+  EXPECT_EQ(caption(), "Scale:" + FixedText(windowed, 2));
 }
 
 }  // namespace

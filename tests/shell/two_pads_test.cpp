@@ -3,45 +3,15 @@
 // game over on two virtual game controllers, through the real tick.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "play/player.h"
-#include "runtime/keyboard.h"
-#include "runtime/platform.h"
-#include "shell/startup.h"
 #include "shell/state.h"
-#include "shell/tick.h"
-#include "tests/support/stepping_clock.h"
+#include "tests/support/program.h"
 #include "tests/support/virtual_pad.h"
 
 namespace {
 
-KeyboardSubstitute keyboard;
-
-class TwoPadGame : public testing::Test {
+class TwoPadGame : public probe::ProgramTest {
  protected:
-  void SetUp() override {
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    testclock::Install(1000);
-    keyboard = KeyboardSubstitute{};
-    keyboard.focused = true;
-    SubstituteKeyboard(&keyboard);
-    StartProgram();
-  }
-  void TearDown() override {
-    StopPlatform();
-    SubstituteKeyboard(nullptr);
-    testclock::Remove();
-  }
-  // One tick at the next tick's time; false when none ran.
-  static bool RunOneTick() {
-    testclock::now += TickPeriod;
-    for (int pass = 0; pass < 100; ++pass) {
-      if (!EventLoopPass(0)) return false;
-      if (tickState.nextTickTime > testclock::now) return true;
-    }
-    return false;
-  }
   static bool AnyAlive() {
     for (int i = 0; i < gameState.playerCount; ++i)
       if (gameState.players[i].alive) return true;

@@ -149,12 +149,14 @@ class SpriteScreenTest : public PlatformTest {
     PlatformTest::TearDown();
   }
 
-  void Open(int w, int h) {
+  // With a margin, the window is that much larger on every side and the
+  // screen lies centred in it, as in fullscreen.
+  void Open(int w, int h, int margin = 0) {
     if (window) CloseAppWindow(window);
-    window = OpenAppWindow(AnyWindow, 0, 0, w, h, "sprite screen test",
+    window = OpenAppWindow(AnyWindow, 0, 0, w + 2 * margin, h + 2 * margin, "sprite screen test",
                            WindowCentred | WindowTitleBar | WindowHidden);
     ASSERT_NE(window, 0);
-    ASSERT_NE(OpenGlScreen(GetNativeWindow(window), 0, 0, w, h, 0, 0, 0, 0), 0);
+    ASSERT_NE(OpenGlScreen(GetNativeWindow(window), margin, margin, w, h, 0, 0, 0, 0), 0);
     width = w;
     height = h;
   }
