@@ -2,6 +2,7 @@
 #include "shell/startup.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -51,8 +52,14 @@ int AnswerArguments(int argc, const char* const argv[]) {
     } else {
       continue;
     }
-    // A full disk or a closed pipe must not pass for an answer.
-    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+    // A full disk or a closed pipe must not pass for an answer, nor fail
+    // without a word.
+    errno = 0;
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
+    const int error = errno;
+    std::fprintf(stderr, "pellovar: write error%s%s\n", error ? ": " : "",
+                 error ? std::strerror(error) : "");
+    return 1;
   }
   return KeepRunning;
 }
@@ -80,6 +87,11 @@ void ExitAfterVideoFailure() {
   std::fprintf(stderr, "%s: %s\n", FailureCaption, FailureText);
   if (CountDesktops() > 0) {
     ShowAlert(FailureCaption, FailureText);
+  } else if (const char* driver = ChosenVideoDriver()) {
+    // The user's own choice failed: say which and why, not that no display
+    // exists, which may not be so.
+    std::fprintf(stderr, "pellovar: the video driver \"%s\" named in SDL_VIDEODRIVER did not start: %s\n",
+                 driver, PlatformFailure());
   } else {
     // No display was reached, so no box either: SDL would hand it to zenity
     // or kdialog, which only add warnings of their own. Say what is missing.

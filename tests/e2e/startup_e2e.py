@@ -64,6 +64,23 @@ def check_no_display(program):
         usage.stdout.startswith("Usage: pellovar") and "Keypad 8" in usage.stdout, f"--help: {usage}"
     print("ok: --version and --help answer without a display")
 
+    # An answer that cannot be written says so, as GNU tools do.
+    with open("/dev/full", "w") as full:
+        failed = subprocess.run([program, "--version"], env=env, stdout=full,
+                                stderr=subprocess.PIPE, text=True, timeout=30)
+    assert (failed.returncode, failed.stderr) == (1, "pellovar: write error: No space left on device\n"), \
+        f"--version to a full disk: {failed}"
+
+    # A driver the user named is the one the message names, once.
+    for driver, cause in (("bogus", "bogus not available"), ("wayland", "XDG_RUNTIME_DIR unset")):
+        run_env = dict(env, SDL_VIDEODRIVER=driver)
+        result = subprocess.run([program], env=run_env, capture_output=True, text=True, timeout=30)
+        ours = [line for line in result.stderr.splitlines() if line.startswith("pellovar:")]
+        assert result.returncode == 1 and len(ours) == 1 and f'"{driver}"' in ours[0] and \
+            cause in ours[0], f"SDL_VIDEODRIVER={driver}: {result.stderr!r}"
+        assert result.stderr.count("\n") <= 3, f"SDL_VIDEODRIVER={driver} repeats itself: {result.stderr!r}"
+    print("ok: a write error and a failing chosen driver are each said once")
+
 
 def main():
     program, artifacts = sys.argv[1], sys.argv[2]
