@@ -193,17 +193,18 @@ static bool TakeSnapshot() {
   }
   if (!SDL_WasInit(SDL_INIT_VIDEO)) return false;
   SDL_PumpEvents();
-  // SDL lets go of every key when the window with the focus goes; while the
-  // program hands the focus to the window that replaced it, the keys held
-  // before stay held, and presses that reached either window add to them.
-  const bool focused = GameWindowHasFocus();
-  if (!focused && !FocusBeingHandedOver()) return false;
+  // SDL lets go of every key when the window with the focus goes, and learns
+  // again which are down only once the new one has the focus. Meanwhile the
+  // keys held before stay held, and presses that reached either window add
+  // to them.
+  const bool handingOver = FocusBeingHandedOver();
+  if (!handingOver && !GameWindowHasFocus()) return false;
   int count = 0;
   const Uint8* state = SDL_GetKeyboardState(&count);
   for (int code = 0; code < 256; ++code) {
     SDL_Scancode key = scanTable[code];
     bool down = key != SDL_SCANCODE_UNKNOWN && key < count && state[key];
-    if (!focused) down = down || (keyboard.snapshot[code] & 0x80) != 0;
+    if (handingOver) down = down || (keyboard.snapshot[code] & 0x80) != 0;
     keyboard.snapshot[code] = down ? 0x80 : 0;
   }
   return true;

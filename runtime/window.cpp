@@ -53,13 +53,15 @@ struct WindowState {
   // arrives afterwards and is passed on to the window that took its place.
   std::vector<uint64_t> closedXWindows;
   // When the program closed the window that had the keyboard focus (a scale
-  // change or F11 replaces it), until the focus comes to the new one.
+  // change or F11 replaces it), until the focus comes to the new one, and
+  // the X keys that were down then.
   uint64_t focusHandedOverAt = 0;
+  char keysDownAtHandOver[32] = {};
 };
 
 constexpr size_t ClosedWindowsKept = 8;
-// How long the keyboard is taken to be on its way to a new window.
-constexpr uint64_t FocusHandOverMs = 1000;
+// How long the keyboard is taken to be on its way to a new window at most.
+constexpr uint64_t FocusHandOverMs = 250;
 
 static WindowState appWindows;
 
@@ -82,6 +84,16 @@ static int NumberOfSdlId(uint32_t id) {
 }
 
 bool IsAppWindowHandle(const void* handle) { return NumberOfHandle(handle) != 0; }
+
+// The window's X display and X window; false on another window system.
+static bool X11Handles(SDL_Window* window, Display*& display, Window& xWindow) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+  display = info.info.x11.display;
+  xWindow = info.info.x11.window;
+  return true;
+}
 
 // The window the keyboard belongs to: the one carrying the screen, or else
 // the window opened last.
@@ -106,25 +118,40 @@ bool GameWindowHasFocus() {
   return game && SDL_GetKeyboardFocus() == game;
 }
 
-bool FocusBeingHandedOver() {
-  if (appWindows.focusHandedOverAt == 0) return false;
-  if (SDL_GetKeyboardFocus() == nullptr &&
-      SDL_GetTicks64() - appWindows.focusHandedOverAt < FocusHandOverMs) {
-    return true;
+// SDL forgets every key as the focused window goes, and on the focus coming
+// back learns only the modifiers that are down: a key held all along would
+// read up until pressed again. Those still down are pressed again for SDL,
+// put in the queue as the window system would send them.
+static void PressKeysStillDown() {
+  Display* display;
+  Window xWindow;
+  if (!X11Handles(GameWindow(), display, xWindow)) return;
+  char down[32];
+  XQueryKeymap(display, down);
+  for (int code = 8; code < 256; ++code) {
+    const int bit = 1 << (code % 8);
+    if (!(down[code / 8] & bit) || !(appWindows.keysDownAtHandOver[code / 8] & bit)) continue;
+    XEvent press{};
+    press.xkey.type = KeyPress;
+    press.xkey.display = display;
+    press.xkey.window = xWindow;
+    press.xkey.root = DefaultRootWindow(display);
+    press.xkey.same_screen = True;
+    press.xkey.keycode = static_cast<unsigned>(code);
+    XPutBackEvent(display, &press);
   }
-  appWindows.focusHandedOverAt = 0;  // arrived, or went elsewhere
-  return false;
 }
 
-// The window's X display and X window; false on another window system.
-static bool X11Handles(SDL_Window* window, Display*& display, Window& xWindow) {
-  SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
-  if (!window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
-  display = info.info.x11.display;
-  xWindow = info.info.x11.window;
-  return true;
+bool FocusBeingHandedOver() {
+  if (appWindows.focusHandedOverAt == 0) return false;
+  const bool arrived = SDL_GetKeyboardFocus() != nullptr;
+  if (!arrived && SDL_GetTicks64() - appWindows.focusHandedOverAt < FocusHandOverMs) return true;
+  appWindows.focusHandedOverAt = 0;
+  if (!arrived) return false;
+  PressKeysStillDown();
+  return true;  // SDL has them at its next look
 }
+
 
 // SDL 2.26 makes an X colormap for every window and never frees it: one
 // more with each scale change and F11. It goes with its window here.
@@ -234,7 +261,12 @@ void CloseAppWindow(int number) {
   if (!entry) return;
   SDL_Window* window = entry->window;
   if (CloseQueuedFor(window)) appWindows.closeCarriedOver = true;
-  if (SDL_GetKeyboardFocus() == window) appWindows.focusHandedOverAt = std::max<uint64_t>(1, SDL_GetTicks64());
+  if (SDL_GetKeyboardFocus() == window) {
+    appWindows.focusHandedOverAt = std::max<uint64_t>(1, SDL_GetTicks64());
+    Display* display;
+    Window xWindow;
+    if (X11Handles(window, display, xWindow)) XQueryKeymap(display, appWindows.keysDownAtHandOver);
+  }
   if (const uint64_t xid = X11WindowId(number)) {
     if (appWindows.closedXWindows.size() == ClosedWindowsKept)
       appWindows.closedXWindows.erase(appWindows.closedXWindows.begin());

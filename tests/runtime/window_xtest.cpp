@@ -251,6 +251,29 @@ TEST_F(XWindowTest, WhatWasSentToAReplacedWindowStillCounts) {
   EXPECT_EQ(error, BadColor) << "colormap " << attributes.colormap << " outlived its window";
 }
 
+TEST_F(XWindowTest, AKeyHeldWhileTheWindowIsReplacedStaysHeld) {
+  Reveal();
+  OpenScreen();
+  ASSERT_TRUE(CreateKeyboardDevice());
+  FocusGameWindow();
+  RunCommand("xdotool keydown Left");
+  ASSERT_TRUE(PumpUntil([] { return ReadKeyboardState() && IsKeyDown(DIK_LEFT); }));
+  CloseAppWindow(window);
+  window = OpenAppWindow(AnyWindow, 0, 0, GameW, GameH, "Pellovar [1.0.1.8]", WindowCentred);
+  ASSERT_NE(window, 0);
+  OpenScreen();
+  bool held = true;
+  for (int k = 0; k < 20; ++k) {
+    held = held && ReadKeyboardState() && IsKeyDown(DIK_LEFT);
+    WaitEvent(5);
+  }
+  RunCommand("xdotool keyup Left");
+  EXPECT_TRUE(held) << "read up as the focus went to the new window: a new press after";
+  EXPECT_TRUE(PumpUntil([] { return ReadKeyboardState() && !IsKeyDown(DIK_LEFT); }))
+      << "still held after it was let go";
+  ReleaseKeyboard();
+}
+
 TEST_F(XWindowTest, WaitEventOnAQuietQueueReturnsZero) {
   Reveal();
   // Mapping the window sends a burst of events; wait for ten quiet polls in a row.
