@@ -128,9 +128,12 @@ static void PressKeysStillDown() {
   if (!X11Handles(GameWindow(), display, xWindow)) return;
   char down[32];
   XQueryKeymap(display, down);
+  // F11 held is no game key: pressed again it would toggle fullscreen back.
+  const int fullscreenKey = XKeysymToKeycode(display, XK_F11);
   for (int code = 8; code < 256; ++code) {
     const int bit = 1 << (code % 8);
     if (!(down[code / 8] & bit) || !(appWindows.keysDownAtHandOver[code / 8] & bit)) continue;
+    if (code == fullscreenKey) continue;
     XEvent press{};
     press.xkey.type = KeyPress;
     press.xkey.display = display;
