@@ -12,6 +12,7 @@
 
 #include "runtime/screen.h"
 #include "runtime/service_links.h"
+#include "runtime/x11.h"
 
 // Whether SDL runs, and the X error handler around it. StopPlatform ends
 // both and leaves the record as it started.
@@ -150,6 +151,7 @@ bool StartPlatform() {
 void StopPlatform() {
   // The screen goes before the windows it draws into.
   CloseGlScreen();
+  StopSharedPresenting();
   ResetSpriteService();
   CloseAllAppWindows();
   ResetKeyboardService();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The screen is composed in main memory with pixman and put into the window
-// through SDL's window surface (X shared memory on X11); no GPU is involved.
+// from X shared memory of its own on X11 (x11.h), elsewhere through SDL's
+// window surface; no GPU is involved.
 //
 // Callers still describe every frame whole: a clear and one draw per visible
 // sprite. The draws are only recorded until PresentFrame. There the frame is
@@ -12,8 +13,6 @@
 #include "runtime/screen.h"
 
 #include <SDL.h>
-#include <SDL_syswm.h>
-#include <X11/Xlib.h>
 #include <pixman.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -30,6 +29,7 @@
 #include "runtime/service_links.h"
 #include "runtime/sprite_store.h"
 #include "runtime/turned_draw.h"
+#include "runtime/x11.h"
 
 constexpr int TileSize = 16;  // measured against 12, 24 and 32 on the menu and a game
 constexpr uint32_t NoTint = 0xFFFFFFFFu;
@@ -64,11 +64,18 @@ struct OpenScreenState {
   int width = 0;
   int height = 0;
   pixman_image_t* frameImage = nullptr;  // the composed frame, x8r8g8b8
-  SDL_Surface* boundTo = nullptr;        // the window surface the frame is bound to
-  bool composedInWindow = false;         // the frame lies inside boundTo's pixels
+  // Frames reach the window from shared memory of the screen's size, which
+  // no resize of the window replaces; SDL's window surface is never made.
+  bool shared = false;
+  uint32_t* sharedPixels = nullptr;
+  int sharedPitch = 0;
+  SDL_Surface* boundTo = nullptr;        // otherwise, the window surface the frame is bound to
+  bool composedInWindow = false;         // the frame lies in the window's pixels
   std::vector<uint32_t> frameBits;       // otherwise, the frame's own pixels
   SDL_Surface* frameSurface = nullptr;   // over frameBits, for blitting
   SDL_Surface* presentedTo = nullptr;    // the window surface last written
+  int presentedWidth = 0;                // the window's size when last written
+  int presentedHeight = 0;
   bool marginByServer = false;           // the window system paints the margin
   pixman_image_t* tintSource = nullptr;  // 1 × 1, repeated: a solid colour
   pixman_image_t* alphaMask = nullptr;   // 1 × 1, repeated: a solid coverage
@@ -156,6 +163,7 @@ static void PrefaultFrame(uint8_t* origin, int rows, size_t rowBytes, int pitch)
 
 static void ReleaseScreen() {
   framePrefault = {};  // done with the surface before it goes
+  if (screen.shared) ReleaseSharedImage();
   DropDraws();
   ForgetSprites();
   if (screen.frameSurface) SDL_FreeSurface(screen.frameSurface);
@@ -167,29 +175,27 @@ static void ReleaseScreen() {
   screen = OpenScreenState{};
 }
 
-// Frames are composed straight into the window surface where it keeps its
-// pixels as the frame does (X11's shared memory and the offscreen driver's
-// memory both do): nothing is copied per frame, and no second frame is kept
-// (18 MB at 3840 × 2160). Any other surface gets a frame of its own, copied
-// across as it is presented. A window surface made anew (the window system
-// resized the window) is blank, so the frame bound to it is made whole again.
-static bool BindFrame(SDL_Surface* surface) {
-  UnrefImage(screen.frameImage);
-  screen.boundTo = surface;
-  screen.composedInWindow = false;
-  screen.wholeFrameStale = true;
-  if (!surface || surface->w < screen.left + screen.width || surface->h < screen.top + screen.height)
-    return false;
-  if (surface->format->format == SDL_PIXELFORMAT_RGB888 && !lasting.composeApart) {
-    uint8_t* origin = static_cast<uint8_t*>(surface->pixels) +
-                      static_cast<size_t>(screen.top) * surface->pitch + screen.left * 4;
-    screen.frameImage = pixman_image_create_bits(PIXMAN_x8r8g8b8, screen.width, screen.height,
-                                                 reinterpret_cast<uint32_t*>(origin), surface->pitch);
-    screen.composedInWindow = screen.frameImage != nullptr;
-    if (screen.composedInWindow)
-      PrefaultFrame(origin, screen.height, static_cast<size_t>(screen.width) * 4, surface->pitch);
-    return screen.composedInWindow;
-  }
+// The window's pixels frames are written to: SDL's window surface, or none
+// where the shared memory takes them.
+static SDL_Surface* WindowSurface() {
+  return screen.shared ? nullptr : SDL_GetWindowSurface(screen.window);
+}
+
+// Frames are composed straight into the window's pixels where they are laid
+// out as the frame's (X11's shared memory and the offscreen driver's memory
+// both are): nothing is copied per frame, and no second frame is kept (18 MB
+// at 3840 × 2160). Anything else gets a frame of its own, copied across as it
+// is presented.
+static bool ComposeInWindow(uint8_t* origin, int pitch) {
+  screen.frameImage = pixman_image_create_bits(PIXMAN_x8r8g8b8, screen.width, screen.height,
+                                               reinterpret_cast<uint32_t*>(origin), pitch);
+  screen.composedInWindow = screen.frameImage != nullptr;
+  if (screen.composedInWindow)
+    PrefaultFrame(origin, screen.height, static_cast<size_t>(screen.width) * 4, pitch);
+  return screen.composedInWindow;
+}
+
+static bool ComposeApart() {
   const int width = screen.width, height = screen.height;
   if (screen.frameBits.empty() &&
       !TryToAllocate([&] { screen.frameBits.assign(static_cast<size_t>(width) * height, 0); })) {
@@ -204,6 +210,28 @@ static bool BindFrame(SDL_Surface* surface) {
   screen.frameImage =
       pixman_image_create_bits(PIXMAN_x8r8g8b8, width, height, screen.frameBits.data(), width * 4);
   return screen.frameImage != nullptr;
+}
+
+// A window surface made anew (the window system resized the window) is
+// blank, so the frame bound to it is made whole again.
+static bool BindFrame(SDL_Surface* surface) {
+  UnrefImage(screen.frameImage);
+  screen.boundTo = surface;
+  screen.composedInWindow = false;
+  screen.wholeFrameStale = true;
+  if (screen.shared) {
+    return lasting.composeApart
+               ? ComposeApart()
+               : ComposeInWindow(reinterpret_cast<uint8_t*>(screen.sharedPixels), screen.sharedPitch);
+  }
+  if (!surface || surface->w < screen.left + screen.width || surface->h < screen.top + screen.height)
+    return false;
+  if (surface->format->format == SDL_PIXELFORMAT_RGB888 && !lasting.composeApart) {
+    return ComposeInWindow(static_cast<uint8_t*>(surface->pixels) +
+                               static_cast<size_t>(screen.top) * surface->pitch + screen.left * 4,
+                           surface->pitch);
+  }
+  return ComposeApart();
 }
 
 // Everything a frame needs is made here, so presenting allocates nothing.
@@ -232,7 +260,8 @@ static bool MakeScreen(SDL_Window* window, int left, int top, int width, int hei
   screen.top = top;
   screen.width = width;
   screen.height = height;
-  return BindFrame(SDL_GetWindowSurface(window));
+  screen.shared = BindSharedImage(window, width, height, screen.sharedPixels, screen.sharedPitch);
+  return BindFrame(WindowSurface());
 }
 
 int OpenGlScreen(void* nativeWindow, int x, int y, int width, int height, int stretch,
@@ -243,8 +272,9 @@ int OpenGlScreen(void* nativeWindow, int x, int y, int width, int height, int st
   CloseGlScreen();
   if (!IsAppWindowHandle(nativeWindow) || width <= 0 || height <= 0 || x < 0 || y < 0) return 0;
   SDL_Window* window = static_cast<SDL_Window*>(nativeWindow);
-  SDL_Surface* surface = SDL_GetWindowSurface(window);
-  if (!surface || surface->w < x + width || surface->h < y + height) return 0;
+  int windowWidth = 0, windowHeight = 0;
+  SDL_GetWindowSizeInPixels(window, &windowWidth, &windowHeight);
+  if (windowWidth < x + width || windowHeight < y + height) return 0;
   if (!MakeScreen(window, x, y, width, height)) {
     ReleaseScreen();
     return 0;
@@ -266,28 +296,21 @@ void SetScreenMargin(uint32_t rgba) { lasting.marginColour = rgba; }
 // million pixels of fresh shared memory, some 60 ms on every opening), and
 // the server paints it again itself wherever the window is uncovered. True
 // when the server keeps it; elsewhere the bands are filled in the surface.
-static bool PaintMargin(SDL_Surface* surface) {
+static bool PaintMargin(SDL_Surface* surface, int windowWidth, int windowHeight) {
   const uint32_t rgba = lasting.marginColour;
-  const uint32_t colour = SDL_MapRGB(surface->format, rgba & 0xFF, rgba >> 8 & 0xFF, rgba >> 16 & 0xFF);
+  const uint8_t red = rgba & 0xFF, green = rgba >> 8 & 0xFF, blue = rgba >> 16 & 0xFF;
+  // The window's pixels are in its own visual: their value for the colour
+  // is the window's too. Shared memory is only ever x8r8g8b8.
+  const uint32_t colour = surface ? SDL_MapRGB(surface->format, red, green, blue)
+                                  : uint32_t(red) << 16 | uint32_t(green) << 8 | blue;
   const int right = screen.left + screen.width, bottom = screen.top + screen.height;
-  const SDL_Rect bands[4] = {{0, 0, surface->w, screen.top},
-                             {0, bottom, surface->w, surface->h - bottom},
+  const SDL_Rect bands[4] = {{0, 0, windowWidth, screen.top},
+                             {0, bottom, windowWidth, windowHeight - bottom},
                              {0, screen.top, screen.left, screen.height},
-                             {right, screen.top, surface->w - right, screen.height}};
-  SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
-  if (SDL_GetWindowWMInfo(screen.window, &info) && info.subsystem == SDL_SYSWM_X11) {
-    Display* display = info.info.x11.display;
-    const Window window = info.info.x11.window;
-    // The surface holds pixels in the window's own visual: its value for
-    // the colour is the window's too.
-    XSetWindowBackground(display, window, colour);
-    for (const SDL_Rect& band : bands)
-      if (band.w > 0 && band.h > 0) XClearArea(display, window, band.x, band.y, band.w, band.h, False);
-    return true;
-  }
+                             {right, screen.top, windowWidth - right, screen.height}};
+  if (PaintX11Margin(screen.window, colour, bands, 4)) return true;
   for (const SDL_Rect& band : bands)
-    if (band.w > 0 && band.h > 0) SDL_FillRect(surface, &band, colour);
+    if (surface && band.w > 0 && band.h > 0) SDL_FillRect(surface, &band, colour);
   return false;
 }
 
@@ -566,18 +589,22 @@ static void RepaintWholeFrame() {
 
 // Copies the changed parts of the frame (or all of it) into the window.
 static void PutOnScreen(bool whole) {
-  SDL_Surface* surface = SDL_GetWindowSurface(screen.window);
+  SDL_Surface* surface = WindowSurface();
   if (surface != screen.boundTo || !screen.frameImage) {
     // The frame went with the surface it was bound to: the next one is made
     // whole in the new surface.
     BindFrame(surface);
     return;
   }
-  if (surface != screen.presentedTo) {
-    // A new surface starts out blank: the margin is painted once, and every
-    // frame after only sends the screen's changed tiles.
+  int windowWidth = surface ? surface->w : 0, windowHeight = surface ? surface->h : 0;
+  if (!surface) SDL_GetWindowSizeInPixels(screen.window, &windowWidth, &windowHeight);
+  if (surface != screen.presentedTo || windowWidth != screen.presentedWidth ||
+      windowHeight != screen.presentedHeight) {
+    // A new surface, or a window of a new size, starts out blank: the
+    // margin is painted once, and every frame after only sends the screen's
+    // changed tiles.
     whole = true;
-    screen.marginByServer = PaintMargin(surface);
+    screen.marginByServer = PaintMargin(surface, windowWidth, windowHeight);
   }
   screen.presentRects.clear();
   if (whole) {
@@ -586,6 +613,21 @@ static void PutOnScreen(bool whole) {
     for (const ChangedArea& area : screen.areas) screen.presentRects.push_back(AreaPixels(area));
   }
   if (screen.presentRects.empty()) return;
+  if (screen.shared) {
+    if (!screen.composedInWindow) {
+      AwaitSharedPut();  // the memory is about to be written
+      for (const SDL_Rect& r : screen.presentRects) {
+        pixman_blt(screen.frameBits.data(), reinterpret_cast<uint32_t*>(screen.sharedPixels),
+                   screen.width, screen.sharedPitch / 4, 32, 32, r.x, r.y, r.x, r.y, r.w, r.h);
+      }
+    }
+    PutSharedImage(screen.presentRects.data(), static_cast<int>(screen.presentRects.size()),
+                   screen.left, screen.top);
+    screen.presentedWidth = windowWidth;
+    screen.presentedHeight = windowHeight;
+    screen.wholeWindowStale = false;
+    return;
+  }
   for (SDL_Rect& r : screen.presentRects) {
     SDL_Rect target{r.x + screen.left, r.y + screen.top, r.w, r.h};
     if (!screen.composedInWindow) SDL_BlitSurface(screen.frameSurface, &r, surface, &target);
@@ -598,6 +640,8 @@ static void PutOnScreen(bool whole) {
   if (SDL_UpdateWindowSurfaceRects(screen.window, screen.presentRects.data(),
                                    static_cast<int>(screen.presentRects.size())) == 0) {
     screen.presentedTo = surface;
+    screen.presentedWidth = windowWidth;
+    screen.presentedHeight = windowHeight;
     screen.wholeWindowStale = false;
   }
 }
@@ -617,7 +661,7 @@ bool DrawnInOpenFrame(const Sprite& s) {
 
 void PresentFrame() {
   if (!screen.window) return;
-  SDL_Surface* surface = SDL_GetWindowSurface(screen.window);
+  SDL_Surface* surface = WindowSurface();
   if ((surface != screen.boundTo || !screen.frameImage) && !BindFrame(surface)) {
     DropDraws();  // nowhere to compose this frame: the next one tries again
     screen.frameOpen = false;
@@ -625,6 +669,10 @@ void PresentFrame() {
   }
   const bool all = screen.wholeFrameStale || lasting.repaintWholeFrames;
   const int changed = MarkChangedTiles(all);
+  // The last frame put from the memory about to be written must have been
+  // read: almost always it was, long ago, and this reads the server's word
+  // without sleeping.
+  if (screen.shared && screen.composedInWindow && (all || changed > 0)) AwaitSharedPut();
   if (all) {
     RepaintWholeFrame();
   } else if (changed > 0) {
@@ -657,7 +705,7 @@ void CaptureFrames(bool on) {
 
 bool LastFramePixels(std::vector<uint32_t>& pixels, int& width, int& height) {
   if (!lasting.capturing || !screen.capturedFrame || !screen.frameImage) return false;
-  if (SDL_GetWindowSurface(screen.window) != screen.boundTo) return false;  // the frame is gone
+  if (WindowSurface() != screen.boundTo) return false;  // the frame is gone
   pixels.resize(static_cast<size_t>(screen.width) * screen.height);
   const uint8_t* bits = reinterpret_cast<const uint8_t*>(pixman_image_get_data(screen.frameImage));
   const int stride = pixman_image_get_stride(screen.frameImage);
@@ -673,14 +721,22 @@ bool LastFramePixels(std::vector<uint32_t>& pixels, int& width, int& height) {
 }
 
 bool WindowPixels(std::vector<uint32_t>& pixels, int& width, int& height) {
-  SDL_Surface* surface = screen.window ? SDL_GetWindowSurface(screen.window) : nullptr;
-  if (!surface) return false;
+  if (!screen.window) return false;
+  // The shared memory holds the screen alone, in the frame's layout.
+  const uint8_t* origin = reinterpret_cast<const uint8_t*>(screen.sharedPixels);
+  int pitch = screen.sharedPitch;
+  uint32_t format = SDL_PIXELFORMAT_RGB888;
+  if (!screen.shared) {
+    SDL_Surface* surface = SDL_GetWindowSurface(screen.window);
+    if (!surface) return false;
+    origin = static_cast<const uint8_t*>(surface->pixels) + screen.top * surface->pitch +
+             screen.left * surface->format->BytesPerPixel;
+    pitch = surface->pitch;
+    format = surface->format->format;
+  }
   pixels.resize(static_cast<size_t>(screen.width) * screen.height);
-  const uint8_t* origin = static_cast<const uint8_t*>(surface->pixels) +
-                         screen.top * surface->pitch + screen.left * surface->format->BytesPerPixel;
-  if (SDL_ConvertPixels(screen.width, screen.height, surface->format->format, origin,
-                        surface->pitch, SDL_PIXELFORMAT_ARGB8888, pixels.data(),
-                        screen.width * 4) != 0) {
+  if (SDL_ConvertPixels(screen.width, screen.height, format, origin, pitch,
+                        SDL_PIXELFORMAT_ARGB8888, pixels.data(), screen.width * 4) != 0) {
     return false;
   }
   // As in LastFramePixels: what the window shows is opaque.

@@ -16,6 +16,7 @@
 #include "runtime/image.h"
 #include "runtime/screen.h"
 #include "runtime/service_links.h"
+#include "runtime/x11.h"
 
 // The message code WaitEvent returns after running a timer callback, as the
 // window system reports a dispatched timer message.
@@ -84,16 +85,6 @@ static int NumberOfSdlId(uint32_t id) {
 }
 
 bool IsAppWindowHandle(const void* handle) { return NumberOfHandle(handle) != 0; }
-
-// The window's X display and X window; false on another window system.
-static bool X11Handles(SDL_Window* window, Display*& display, Window& xWindow) {
-  SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
-  if (!window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
-  display = info.info.x11.display;
-  xWindow = info.info.x11.window;
-  return true;
-}
 
 // The window the keyboard belongs to: the one carrying the screen, or else
 // the window opened last.

@@ -11,7 +11,7 @@ BUILD=${PELLOVAR_BUILD:-build}
 # What building and running the game needs.
 GAME_PACKAGES=(
   g++ cmake ninja-build pkg-config
-  libsdl2-dev libcairo2-dev libpixman-1-dev zlib1g-dev libexpat1-dev libx11-dev
+  libsdl2-dev libcairo2-dev libpixman-1-dev zlib1g-dev libexpat1-dev libx11-dev libxext-dev
 )
 # What the tests, benchmarks, package check and fuzzing need besides.
 TEST_PACKAGES=(

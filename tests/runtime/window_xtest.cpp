@@ -571,3 +571,63 @@ TEST_F(XWindowTest, UncoveredWindowShowsTheWholeFrameAgain) {
 }
 
 }  // namespace
+
+namespace {
+
+// Frames reach the window from shared memory that the server reads while
+// the program goes on. Whatever the server shows must be the frame as it was
+// composed, at the screen's place, with the margin around it: after frames
+// that change a few tiles each, and after the window system resizes the
+// window. Once composing in the shared memory, once in a frame of its own.
+TEST_F(XWindowTest, TheServerShowsEachFrameAsComposed) {
+  constexpr int Left = 20, Top = 12, W = GameW - 40, H = GameH - 24;
+  int sprite = 0;
+  auto firstDifference = [&]() -> std::string {
+    std::vector<uint32_t> frame;
+    int w = 0, h = 0;
+    XWindowAttributes size;
+    if (!LastFramePixels(frame, w, h) || !XGetWindowAttributes(display, xid, &size)) return "unread";
+    XImage* shown = XGetImage(display, xid, 0, 0, size.width, size.height, AllPlanes, ZPixmap);
+    if (!shown) return "no image";
+    std::string difference;
+    for (int y = 0; y < size.height && difference.empty(); ++y) {
+      for (int x = 0; x < size.width && difference.empty(); ++x) {
+        const bool inside = x >= Left && x < Left + W && y >= Top && y < Top + H;
+        const uint32_t want = inside ? frame[static_cast<size_t>(y - Top) * W + x - Left] & 0xFFFFFF
+                                     : 0x336699;
+        const uint32_t got = XGetPixel(shown, x, y) & 0xFFFFFF;
+        if (got != want) difference = probe::Hex(got) + " at (" + std::to_string(x) + ", " +
+                                      std::to_string(y) + "), not " + probe::Hex(want);
+      }
+    }
+    XDestroyImage(shown);
+    return difference;
+  };
+  for (const bool apart : {false, true}) {
+    ComposeApartFromWindow(apart);
+    SetScreenMargin(0x996633);  // red in the low byte
+    ASSERT_NE(OpenGlScreen(GetNativeWindow(window), Left, Top, W, H, 0, 0, 0, 0), 0);
+    if (!revealed) Reveal();
+    CaptureFrames(true);
+    const int image = NewImage(20, 20, 0x0000FF);
+    sprite = ImageToSprite(image, false, 255);
+    DisposeImage(image);
+    for (int frame = 0; frame < 13; ++frame) {
+      if (frame == 12) XResizeWindow(display, xid, GameW + 30, GameH + (apart ? -8 : 20));
+      std::string difference;
+      // The same frame again on every tick, as the game describes them.
+      EXPECT_TRUE(PumpUntil([&] {
+        ClearFrame(0x00FF00);
+        DrawSpriteBlended(sprite, 5 + frame * 29 % (W - 20), 7 + frame * 17 % (H - 20), 255);
+        PresentFrame();
+        return (difference = firstDifference()).empty();
+      })) << (apart ? "apart" : "in the window's memory") << ", frame " << frame << ": "
+          << difference;
+    }
+    CaptureFrames(false);
+    CloseGlScreen();
+  }
+  ComposeApartFromWindow(false);
+}
+
+}  // namespace
