@@ -163,7 +163,11 @@ bool IsPadDown(int slot, uint16_t inputs) {
 }
 
 void ResetGamepadService() {
-  for (int k = 0; k < gamepads.padCount; ++k) SDL_GameControllerClose(gamepads.pads[k].controller);
-  if (gamepads.started) SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
+  // Once SDL has stopped its controller support it has freed every
+  // controller still open: they are only forgotten then, never closed.
+  if (gamepads.started && SDL_WasInit(SDL_INIT_GAMECONTROLLER)) {
+    for (int k = 0; k < gamepads.padCount; ++k) SDL_GameControllerClose(gamepads.pads[k].controller);
+    SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
+  }
   gamepads = GamepadState{};
 }
