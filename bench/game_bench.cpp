@@ -14,6 +14,7 @@
 #include "runtime/platform.h"
 #include "runtime/random.h"
 #include "runtime/screen.h"
+#include "shell/blocks.h"
 #include "shell/display.h"
 #include "shell/state.h"
 

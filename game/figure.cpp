@@ -4,7 +4,7 @@
 #include <new>
 
 #include "runtime/random.h"
-#include "shell/display.h"
+#include "render/display.h"
 
 namespace {
 

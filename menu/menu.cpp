@@ -10,6 +10,8 @@
 #include "runtime/clock.h"
 #include "runtime/text.h"
 #include "shell/display.h"
+#include "shell/fullscreen.h"
+#include "shell/scale.h"
 #include "shell/startup.h"
 #include "shell/state.h"
 #include "shell/version.h"

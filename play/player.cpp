@@ -10,7 +10,7 @@
 #include "render/label.h"
 #include "runtime/clock.h"
 #include "runtime/random.h"
-#include "shell/display.h"
+#include "render/display.h"
 #include "shell/state.h"
 
 constexpr int32_t FieldWidth = 10;

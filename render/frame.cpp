@@ -9,7 +9,7 @@
 #include "runtime/clock.h"
 #include "runtime/screen.h"
 #include "runtime/text.h"
-#include "shell/display.h"
+#include "render/display.h"
 #include "shell/state.h"
 
 constexpr uint32_t BackdropColour = BrightFace;

@@ -5,7 +5,7 @@
 #include "render/label.h"
 #include "render/screens.h"
 #include "runtime/clock.h"
-#include "shell/display.h"
+#include "render/display.h"
 #include "shell/state.h"
 
 // Who wins a cell where two items meet; 5 is left free.

@@ -22,7 +22,7 @@
 #include "runtime/text.h"
 #include "runtime/vector.h"
 #include "runtime/window.h"
-#include "shell/display.h"
+#include "render/display.h"
 
 static constexpr uint32_t Transparent = 0xFFFFFFFFu;
 static const std::string SpaceKey = " ";

@@ -8,7 +8,7 @@
 #include "render/screens.h"
 #include "runtime/clock.h"
 #include "runtime/text.h"
-#include "shell/display.h"
+#include "render/display.h"
 
 constexpr uint8_t PanelPriority = 0;
 constexpr uint8_t CursorPriority = 9;

@@ -6,7 +6,8 @@
 #include "runtime/colour.h"
 #include "runtime/image.h"
 #include "runtime/text.h"
-#include "shell/display.h"
+#include "render/display.h"
+#include "shell/blocks.h"
 
 static constexpr int IconCells = 4;
 

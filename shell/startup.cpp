@@ -14,6 +14,7 @@
 #include "runtime/platform.h"
 #include "runtime/window.h"
 #include "shell/display.h"
+#include "shell/fullscreen.h"
 #include "shell/state.h"
 #include "shell/tick.h"
 #include "shell/version.h"

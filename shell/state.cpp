@@ -13,6 +13,7 @@
 #include "shell/tick.h"
 
 GameState gameState;
+ScreenState screenState;
 
 KeyedMap<X16FILE> GlyphTable;
 KeyedMap<int> SpriteTable;

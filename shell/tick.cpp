@@ -14,7 +14,7 @@
 #include "runtime/clock.h"
 #include "runtime/text.h"
 #include "runtime/window.h"
-#include "shell/display.h"
+#include "render/display.h"
 #include "shell/state.h"
 #include "shell/version.h"
 

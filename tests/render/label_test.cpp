@@ -15,7 +15,7 @@
 #include "runtime/platform.h"
 #include "runtime/screen.h"
 #include "runtime/window.h"
-#include "shell/display.h"
+#include "render/display.h"
 #include "shell/state.h"
 #include "tests/support/screen_fixture.h"
 

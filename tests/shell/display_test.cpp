@@ -15,6 +15,8 @@
 #include "runtime/text.h"
 #include "runtime/vector.h"
 #include "runtime/window.h"
+#include "shell/blocks.h"
+#include "shell/fullscreen.h"
 #include "tests/support/screen_fixture.h"
 
 using probe::Near;

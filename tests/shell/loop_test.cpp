@@ -20,7 +20,7 @@
 #include "runtime/platform.h"
 #include "runtime/text.h"
 #include "runtime/window.h"
-#include "shell/display.h"
+#include "render/display.h"
 #include "shell/startup.h"
 #include "shell/state.h"
 #include "tests/support/program.h"

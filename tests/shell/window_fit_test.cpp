@@ -8,7 +8,8 @@
 #include <string>
 
 #include "runtime/text.h"
-#include "shell/display.h"
+#include "render/display.h"
+#include "shell/scale.h"
 
 namespace {
 

@@ -4,7 +4,8 @@
 #pragma once
 #include <cstdint>
 
-#include "shell/display.h"
+#include "render/display.h"
+#include "shell/blocks.h"
 #include "shell/state.h"
 #include "tests/support/pixels.h"
 

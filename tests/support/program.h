@@ -13,7 +13,7 @@
 #include "runtime/keyboard.h"
 #include "runtime/platform.h"
 #include "runtime/window.h"
-#include "shell/display.h"
+#include "render/display.h"
 #include "shell/startup.h"
 #include "shell/state.h"
 #include "shell/tick.h"
