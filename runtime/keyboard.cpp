@@ -182,6 +182,11 @@ bool CreateKeyboardDevice() {
   return true;
 }
 
+bool InputFocused() {
+  if (substitute) return substitute->focused;
+  return SDL_WasInit(SDL_INIT_VIDEO) && (FocusBeingHandedOver() || GameWindowHasFocus());
+}
+
 // Fills the snapshot from the current keyboard. False when the game window
 // does not have keyboard focus: keys can still be reported down after focus
 // went elsewhere, so nothing read then is trusted.

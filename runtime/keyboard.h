@@ -36,6 +36,10 @@ bool CreateKeyboardDevice();
 // Reads the snapshot. Fails (every key reads up, the device drops back to
 // "created") while the game window lacks keyboard focus.
 bool ReadKeyboardState();
+// Whether the game's input counts now: the game window has the keyboard
+// focus, or is getting it back from a window the program replaced (or a
+// test's substitute keyboard says it is focused). Controllers follow it too.
+bool InputFocused();
 // 0 never reads down; −1 reads down when any of codes 0 to 254 is down.
 bool IsKeyDown(int16_t code);
 void ReleaseKeyboard();

@@ -11,6 +11,7 @@
 #include "menu/menu.h"
 #include "play/keys.h"
 #include "runtime/clock.h"
+#include "runtime/gamepad.h"
 #include "runtime/platform.h"
 #include "runtime/window.h"
 #include "shell/display.h"
@@ -106,7 +107,9 @@ void ExitAfterVideoFailure() {
 void StartProgram() {
   ZeroGlobalState();  // global state zeroed, containers and fixed styles made
   bool platformUp = StartPlatform();
-  InitKeyboard();  // the game runs without input when this fails
+  // The game runs without input when the keyboard cannot be had; controllers
+  // are a second way in, and without them the keyboard is enough.
+  if (InitKeyboard()) StartGamepads();
 
   if (!platformUp || CountDesktops() == 0) ExitAfterVideoFailure();
   // From the width, then lowered until the window fits a desktop that is

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "play/keys.h"
+#include "runtime/gamepad.h"
 #include "runtime/keyboard.h"
 #include "runtime/platform.h"
 #include "tests/support/keyboard.h"
@@ -43,7 +44,7 @@ constexpr int Axis = 1;
 
 TEST_F(GamepadKeysTest, EachInputDrivesItsActions) {
   vpad::Pad pads[3] = {Plug(), Plug(), Plug()};  // player 1, player 2, menus only
-  ASSERT_TRUE(InitKeyboard());
+  ASSERT_TRUE(InitKeyboard() && StartGamepads());
   struct Row {
     int pad;
     int kind;
@@ -98,7 +99,7 @@ TEST_F(GamepadKeysTest, EachInputDrivesItsActions) {
 
 TEST_F(GamepadKeysTest, KeyAndControllerHoldOneCounter) {
   vpad::Pad pad = Plug();
-  ASSERT_TRUE(InitKeyboard());
+  ASSERT_TRUE(InitKeyboard() && StartGamepads());
   keyboard.keys[DIK_LEFT] = 0x80;
   vpad::Button(pad, SDL_CONTROLLER_BUTTON_DPAD_LEFT, true);
   for (int poll = 1; poll <= 3; ++poll) {
@@ -114,7 +115,7 @@ TEST_F(GamepadKeysTest, KeyAndControllerHoldOneCounter) {
 
 TEST_F(GamepadKeysTest, StickHoldsPastHalfAndLetsGoBelowAThird) {
   vpad::Pad pad = Plug();
-  ASSERT_TRUE(InitKeyboard());
+  ASSERT_TRUE(InitKeyboard() && StartGamepads());
   struct Row {
     int x;
     int counter;  // P1Left after the poll
@@ -144,7 +145,7 @@ TEST_F(GamepadKeysTest, SlotsFollowPluggingAndUnplugging) {
   // A and B are connected before the game starts and found at start-up.
   vpad::Pad a = Plug();
   vpad::Pad b = Plug();
-  ASSERT_TRUE(InitKeyboard());
+  ASSERT_TRUE(InitKeyboard() && StartGamepads());
   vpad::Button(a, SDL_CONTROLLER_BUTTON_DPAD_LEFT, true);
   vpad::Button(b, SDL_CONTROLLER_BUTTON_DPAD_RIGHT, true);
   PollKeyboard();
@@ -187,7 +188,7 @@ TEST_F(GamepadKeysTest, SlotsFollowPluggingAndUnplugging) {
 
 TEST_F(GamepadKeysTest, HeldButtonReadsUpWithoutFocus) {
   vpad::Pad pad = Plug();
-  ASSERT_TRUE(InitKeyboard());
+  ASSERT_TRUE(InitKeyboard() && StartGamepads());
   vpad::Button(pad, SDL_CONTROLLER_BUTTON_A, true);
   PollKeyboard();
   PollKeyboard();
