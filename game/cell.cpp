@@ -10,21 +10,26 @@ std::string IdentityKey(const void* record) {
   return DecimalText(static_cast<int64_t>(reinterpret_cast<uintptr_t>(record)));
 }
 
-static int allocationsBeforeFailing = 0;
-static int allocationFailures = 0;
+// Allocations a test has made fail on purpose; FailNextAllocations(0), which
+// ZeroGlobalState calls, sets the whole record afresh.
+struct InjectedFailures {
+  int allocationsBeforeFailing = 0;
+  int allocationFailures = 0;
+};
+
+static InjectedFailures injected;
 
 void FailNextAllocations(int count, int after) {
-  allocationFailures = count > 0 ? count : 0;
-  allocationsBeforeFailing = after > 0 ? after : 0;
+  injected = InjectedFailures{after > 0 ? after : 0, count > 0 ? count : 0};
 }
 
 bool AllocationFails() {
-  if (allocationFailures == 0) return false;
-  if (allocationsBeforeFailing > 0) {
-    --allocationsBeforeFailing;
+  if (injected.allocationFailures == 0) return false;
+  if (injected.allocationsBeforeFailing > 0) {
+    --injected.allocationsBeforeFailing;
     return false;
   }
-  --allocationFailures;
+  --injected.allocationFailures;
   return true;
 }
 

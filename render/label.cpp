@@ -382,14 +382,22 @@ void RefreshTextLabel(TextLabel* label, const std::string& text, float sizeX, fl
 
 // ---- after a scale change ---------------------------------------------------
 
-static bool someLabelStale = false;
+// Whether labels still wait to be drawn again after a scale change. A fresh
+// program has none: ZeroGlobalState resets the record with the glyphs'.
+struct LabelState {
+  bool someLabelStale = false;
+};
+
+static LabelState labels;
+
+void ZeroLabelState() { labels = LabelState{}; }
 
 void MarkLabelsStale() {
   MapReset(TextLabelMap);
   while (TextLabel** entry = MapNext(TextLabelMap)) {
     if (*entry) (*entry)->stale = true;
   }
-  someLabelStale = true;
+  labels.someLabelStale = true;
 }
 
 void UpdateLabel(TextLabel* label) {
@@ -399,7 +407,7 @@ void UpdateLabel(TextLabel* label) {
 }
 
 void RefreshStaleLabels() {
-  if (!someLabelStale) return;
+  if (!labels.someLabelStale) return;
   MapReset(TextLabelMap);
   while (TextLabel** entry = MapNext(TextLabelMap)) {
     // A program asked to end meanwhile ends at the next loop pass and
@@ -407,5 +415,5 @@ void RefreshStaleLabels() {
     if (CloseRequestPending()) return;
     UpdateLabel(*entry);
   }
-  someLabelStale = false;
+  labels.someLabelStale = false;
 }

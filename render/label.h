@@ -47,6 +47,7 @@ bool DestroyTextLabel(TextLabel* label);
 // first frame is on screen. At large scales rendering every label took half
 // the wait for the new picture, most of it for labels no screen showed yet.
 void MarkLabelsStale();
+void ZeroLabelState();  // no label waiting, for start-up
 void UpdateLabel(TextLabel* label);
 void RefreshStaleLabels();
 

@@ -150,7 +150,7 @@ bool StartPlatform() {
 
 void StopPlatform() {
   // The screen goes before the windows it draws into.
-  CloseGlScreen();
+  ResetScreenService();
   StopSharedPresenting();
   ResetSpriteService();
   CloseAllAppWindows();

@@ -98,7 +98,8 @@ struct OpenScreenState {
 };
 
 // What outlives a screen, kept apart from it on purpose: ReleaseScreen must
-// not reset any of it.
+// not reset any of it. The platform's stop does (ResetScreenService), once
+// every sprite has gone with the last screen.
 struct ScreenLasting {
   // Set by the game or a test whether or not a screen is open, and kept
   // until set again: a reopened screen (a scale change) keeps them.
@@ -283,6 +284,11 @@ int OpenGlScreen(void* nativeWindow, int x, int y, int width, int height, int st
 }
 
 void CloseGlScreen() { ReleaseScreen(); }
+
+void ResetScreenService() {
+  ReleaseScreen();
+  lasting = ScreenLasting{};
+}
 
 void SetFlipRateLimit(int fps) { lasting.flipRateLimit = fps > 0 ? fps : 0; }
 

@@ -20,6 +20,7 @@ void UnwatchEndSignals();  // back to their defaults
 // screen.cpp
 SDL_Window* ScreenWindow();  // the window carrying the open screen; null when none
 void ScreenLostContents();   // the window must be given the whole frame again
+void ResetScreenService();   // screen closed, rate limit, test switches and colours back to none
 
 // sprite.cpp
 void ResetSpriteService();  // no sprites, versions from 1, no failures still to inject

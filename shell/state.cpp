@@ -51,6 +51,7 @@ void ZeroGlobalState() {
   ZeroTickState();
   ZeroScreenState();
   ZeroGlyphState();
+  ZeroLabelState();
   ResetRandom();
   FailNextAllocations(0);  // one test's injected shortage must not reach the next
   keyBindingTable = KeyBindingTable{};
