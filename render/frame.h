@@ -19,4 +19,9 @@ void PaintRect(FrameGrid& grid, int32_t x1, int32_t y1, int32_t x2, int32_t y2, 
                uint8_t priority);
 void PaintOutline(FrameGrid& grid, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
                   CellStyle* style, uint8_t priority);
+// Clears the display, draws the grid's cells (the background layer where the
+// grid is empty) and the labels, and presents the frame. After a scale change
+// it also renders the labels it draws that still wait, first, and once the
+// frame is on screen the rest that wait, stopping as soon as a close request
+// is pending so that the program can end at once.
 void DrawScreen(FrameGrid& grid, const LabelList& labels);

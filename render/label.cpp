@@ -143,7 +143,11 @@ static std::vector<uint16_t> Utf16Units(const std::string& text) {
   while (i < n) {
     unsigned char c = static_cast<unsigned char>(text[i]);
     uint32_t code = 0xFFFD;
-    size_t extra = c < 0x80 ? 0 : (c >> 5) == 0x6 ? 1 : (c >> 4) == 0xE ? 2 : (c >> 3) == 0x1E ? 3 : 99;
+    size_t extra = c < 0x80            ? 0
+                   : (c >> 5) == 0x6   ? 1
+                   : (c >> 4) == 0xE   ? 2
+                   : (c >> 3) == 0x1E  ? 3
+                                       : 99;
     if (extra == 0) {
       code = c;
       i += 1;
@@ -161,7 +165,8 @@ static std::vector<uint16_t> Utf16Units(const std::string& text) {
         value = value << 6 | (follow & 0x3F);
       }
       static const uint32_t smallest[] = {0, 0x80, 0x800, 0x10000};
-      if (ok && value >= smallest[extra] && value <= 0x10FFFF && (value < 0xD800 || value > 0xDFFF)) {
+      const bool surrogate = value >= 0xD800 && value <= 0xDFFF;
+      if (ok && value >= smallest[extra] && value <= 0x10FFFF && !surrogate) {
         code = value;
         i += extra + 1;
       } else {
@@ -346,7 +351,8 @@ static void KeepText(TextLabel* label, const std::string& text, float sizeX, flo
 static void RenderLabel(TextLabel* label, const std::string& text, float sizeX, float sizeY,
                         uint32_t colour) {
   label->stale = false;
-  int image = RenderLabelImage(text, sizeX * screenState.scaleX, sizeY * screenState.scaleY, colour);
+  int image =
+      RenderLabelImage(text, sizeX * screenState.scaleX, sizeY * screenState.scaleY, colour);
   if (!image) return;  // an empty text keeps what the label showed
 
   if (label->sprite) {
@@ -368,7 +374,8 @@ static void RenderLabel(TextLabel* label, const std::string& text, float sizeX, 
   DisposeImage(image);
 }
 
-void RefreshTextLabel(TextLabel* label, const std::string& text, float sizeX, float sizeY, uint32_t colour) {
+void RefreshTextLabel(TextLabel* label, const std::string& text, float sizeX, float sizeY,
+                      uint32_t colour) {
   if (!IsRegistered(label)) return;
   if (label->stale) {
     // Still waiting for a frame to need it after a scale change: it is

@@ -18,6 +18,11 @@
 
 namespace {
 
+// Shares are counted in 1/65536 of a pixel across; down a column in a unit
+// halved until the sums fit their 32-bit lanes.
+constexpr double ShareUnit = 65536.0;
+constexpr double LaneLimit = 4294967296.0;  // 2^32
+
 // How the target pixels take from the source pixels along one axis: target
 // pixel t covers source pixels first[t] to first[t] + count[t] − 1, each with
 // the share of it the target pixel covers, in units of 1/unit of a pixel, at
@@ -25,7 +30,7 @@ namespace {
 struct AreaSpans {
   std::vector<int> first, count, offset;
   std::vector<uint64_t> shares;
-  double unit = 65536.0;
+  double unit = ShareUnit;
 };
 
 // The spans of `to` target pixels over `from` source pixels (to <= from),
@@ -64,12 +69,13 @@ void SpreadChannels(uint32_t p, uint64_t& low, uint64_t& high) {
 template <typename RowParts>
 bool ReduceByArea(int fromWidth, int fromHeight, RowParts rowParts, cairo_surface_t* to) {
   const int width = cairo_image_surface_get_width(to), height = cairo_image_surface_get_height(to);
-  double downUnit = 65536.0;
-  while (255.0 * (static_cast<double>(fromHeight) / height + 1) * downUnit >= 4294967296.0) downUnit /= 2;
+  double downUnit = ShareUnit;
+  while (255.0 * (static_cast<double>(fromHeight) / height + 1) * downUnit >= LaneLimit)
+    downUnit /= 2;
   AreaSpans across, down;
   std::vector<uint64_t> column;  // a target row's source rows added up: two words a pixel
   if (!TryToAllocate([&] {
-        MakeAreaSpans(across, fromWidth, width, 65536.0);
+        MakeAreaSpans(across, fromWidth, width, ShareUnit);
         MakeAreaSpans(down, fromHeight, height, downUnit);
         column.resize(static_cast<size_t>(fromWidth) * 2);
       })) {
@@ -108,8 +114,11 @@ bool ReduceByArea(int fromWidth, int fromHeight, RowParts rowParts, cairo_surfac
         channels[3] += (high >> 32) * shares[k];
       }
       uint32_t p = 0;
-      for (int c = 0; c < 4; ++c)
-        if (channels[c]) p |= static_cast<uint32_t>(std::min<int64_t>(RoundEven(channels[c] / whole), 255)) << (8 * c);
+      for (int c = 0; c < 4; ++c) {
+        if (!channels[c]) continue;
+        const int64_t level = std::min<int64_t>(RoundEven(channels[c] / whole), 255);
+        p |= static_cast<uint32_t>(level) << (8 * c);
+      }
       out[x] = p;
     }
   }
@@ -143,12 +152,13 @@ int ReducePiecesByArea(const std::vector<ImagePiece>& pieces, int width, int hei
   auto rowParts = [&](int y, auto add) {
     for (const ImagePiece& piece : pieces) {
       cairo_surface_t* surface = ImageSurface(piece.image);
-      if (!surface || y < piece.y || y >= piece.y + cairo_image_surface_get_height(surface)) continue;
+      if (!surface || y < piece.y || y >= piece.y + cairo_image_surface_get_height(surface))
+        continue;
       const int left = std::max(0, piece.x);
       const int right = std::min(width, piece.x + cairo_image_surface_get_width(surface));
       if (left >= right) continue;
-      const uint8_t* row = cairo_image_surface_get_data(surface) +
-                           static_cast<size_t>(y - piece.y) * cairo_image_surface_get_stride(surface);
+      const size_t stride = static_cast<size_t>(cairo_image_surface_get_stride(surface));
+      const uint8_t* row = cairo_image_surface_get_data(surface) + (y - piece.y) * stride;
       add(reinterpret_cast<const uint32_t*>(row) + (left - piece.x), left, right - left);
     }
   };

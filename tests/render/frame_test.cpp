@@ -278,7 +278,7 @@ TEST_F(Drawing, ColourShiftShowsTheShownKey) {
 // Where along a row of the frame the sprite colour (not the backdrop) shows.
 std::string Coverage(const probe::Frame& frame, int y, int from, int to) {
   std::string marks;
-  for (int x = from; x <= to; ++x) marks += Near(frame.At(x, y), Backdrop, 6) ? '.' : '#';
+  for (int x = from; x <= to; ++x) marks += Near(frame.At(x, y), Backdrop, probe::BarelyCovered) ? '.' : '#';
   return marks;
 }
 
@@ -333,7 +333,7 @@ TEST_F(Drawing, SpinningCellIsTurnedAboutItsCentre) {
   EXPECT_EQ(row.substr(29), "..") << row;
   const std::string column = [&] {
     std::string marks;
-    for (int y = 84; y <= 114; ++y) marks += Near(frame.At(99, y), Backdrop, 6) ? '.' : '#';
+    for (int y = 84; y <= 114; ++y) marks += Near(frame.At(99, y), Backdrop, probe::BarelyCovered) ? '.' : '#';
     return marks;
   }();
   EXPECT_EQ(column.substr(4, 23), std::string(23, '#')) << "pixels 88 to 110: " << column;

@@ -18,6 +18,9 @@ constexpr int BlendRounding = 3;
 // Against a colour the test works out with Blend below, which truncates:
 // one step more.
 constexpr int BlendedRounding = BlendRounding + 1;
+// Telling the backdrop from a pixel a turned draw's filter barely reaches:
+// coverage of a sixtieth or so still counts as the backdrop.
+constexpr int BarelyCovered = 6;
 
 using ::Rgb;  // the program's own: red in the low byte
 
