@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+// Where SDL renames main to SDL_main (Windows), SDL2main calls it by its C
+// name: the declaration here gives the definition below C linkage.
+#include <SDL_main.h>
+
 #include "render/label.h"
 #include "runtime/image.h"
 #include "runtime/text.h"

@@ -6,6 +6,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+// Where SDL renames main to SDL_main (Windows), SDL2main calls it by its C
+// name: the declaration here gives the definition below C linkage.
+#include <SDL_main.h>
+
 #include "runtime/image.h"
 #include "shell/icon.h"
 #include "shell/state.h"

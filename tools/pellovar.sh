@@ -3,6 +3,9 @@
 # Set-up, build, and then either play or test, on Debian 12.
 #   tools/pellovar.sh play   install what the game needs, build only the game, start it
 #   tools/pellovar.sh test   install what is missing, build everything, run every test
+#   tools/pellovar.sh windows  install the MinGW-w64 cross tools, build the libraries
+#                            for Windows (tools/windows-libs.sh, cached outside the
+#                            tree) and cross-build the game in build-windows
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -19,6 +22,16 @@ TEST_PACKAGES=(
   xvfb xauth xdotool x11-utils x11-apps imagemagick python3 openbox
   dpkg-dev file desktop-file-utils appstream lintian
   clang libclang-rt-14-dev
+)
+
+# What cross-building for Windows needs: the -posix MinGW-w64 compilers, the
+# tools the libraries build with (cairo's and expat's scripts are made
+# again, as Debian does), Wine to run the tests, and, for the glyph packer
+# that runs while building, this machine's own compiler and zlib.
+WINDOWS_PACKAGES=(
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
+  meson ninja-build pkg-config cmake make autoconf automake libtool dpkg-dev
+  wine wine64 zip googletest g++ zlib1g-dev
 )
 
 install_missing() {
@@ -58,8 +71,20 @@ case "${1:-}" in
     cd "$BUILD"
     ctest --output-on-failure -j 1
     ;;
+  windows)
+    install_missing "${WINDOWS_PACKAGES[@]}"
+    prefix=$(tools/windows-libs.sh | tail -n 1)
+    WINDOWS_BUILD=${PELLOVAR_WINDOWS_BUILD:-build-windows}
+    # The build lock is shared with the other builds on this machine.
+    lock=${PELLOVAR_BUILD_LOCK:-/tmp/pellovar-build.lock}
+    flock "$lock" cmake -S . -B "$WINDOWS_BUILD" -G Ninja \
+      -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DPELLOVAR_WINDOWS_PREFIX="$prefix" \
+      -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF -DPELLOVAR_BENCH=OFF >/dev/null
+    flock "$lock" cmake --build "$WINDOWS_BUILD" -j 2 --target pellovar
+    echo "Built $WINDOWS_BUILD/pellovar.exe (with libcairo-2.dll beside it); libraries in $prefix"
+    ;;
   *)
-    echo "usage: $0 play|test" >&2
+    echo "usage: $0 play|test|windows" >&2
     exit 2
     ;;
 esac
