@@ -2,8 +2,6 @@
 #include "runtime/platform.h"
 
 #include <SDL.h>
-#include <X11/Xlib.h>
-#include <X11/Xproto.h>
 
 #include <malloc.h>
 
@@ -14,44 +12,15 @@
 #include "runtime/service_links.h"
 #include "runtime/x11.h"
 
-// Whether SDL runs, and the X error handler around it. StopPlatform ends
-// both and leaves the record as it started.
+// Whether SDL runs. StopPlatform ends it and leaves the record as it
+// started; the X error handler around it is runtime/x11.h's.
 struct PlatformState {
   bool started = false;
   std::string failure;  // why the last start failed, in SDL's words
-  bool handlingXErrors = false;
-  XErrorHandler earlierXErrorHandler = nullptr;  // Xlib's default prints and exits 1
 };
 
 static PlatformState platform;
 
-// SDL wakes its own wait for events by sending an event to one of its
-// windows over a second connection to the X server. When a close request
-// ends that wait and the window is destroyed before the server gets to the
-// wake-up, the server answers BadWindow, and the answer is read only when
-// SDL_Quit closes that connection. Only that error is let pass, and a
-// colormap freed twice, should an SDL that frees its windows' colormaps
-// itself be found (the windows free theirs); every other one goes on to the
-// handler that was there before.
-static int IgnoreLateWakeUps(Display* display, XErrorEvent* error) {
-  if (error->error_code == BadWindow && error->request_code == X_SendEvent) return 0;
-  if (error->error_code == BadColor && error->request_code == X_FreeColormap) return 0;
-  return platform.earlierXErrorHandler ? platform.earlierXErrorHandler(display, error) : 0;
-}
-
-// SDL keeps the handler it finds at SDL_Init under its own and puts it back
-// before SDL_Quit closes its connections, so the program's handler has to be
-// in place before the first SDL_Init and stay until after the last SDL_Quit.
-static void HandleXErrors(bool on) {
-  if (on == platform.handlingXErrors) return;
-  if (on) {
-    platform.earlierXErrorHandler = XSetErrorHandler(IgnoreLateWakeUps);
-  } else {
-    XSetErrorHandler(platform.earlierXErrorHandler);
-    platform.earlierXErrorHandler = nullptr;
-  }
-  platform.handlingXErrors = on;
-}
 
 // Drivers that put a window on a real display. Anything else (offscreen,
 // dummy, a bare framebuffer) would run the game where nobody can see it.
@@ -133,7 +102,7 @@ bool StartPlatform() {
   platform.failure.clear();
   const char* chosen = ChosenVideoDriver();
   const int attempts = chosen && std::strcmp(chosen, "x11") != 0 ? 1 : 5;
-  HandleXErrors(true);
+  HandleX11Errors(true);
   for (int attempt = 0; attempt < attempts; ++attempt) {
     if (attempt > 0) SDL_Delay(20 * attempt);
     if (TryStart()) {
@@ -142,7 +111,7 @@ bool StartPlatform() {
       return true;
     }
   }
-  HandleXErrors(false);
+  HandleX11Errors(false);
   if (chosen && std::strcmp(chosen, "wayland") == 0 && !WaylandReachable())
     platform.failure += " (XDG_RUNTIME_DIR unset: no Wayland display can be found)";
   return false;
@@ -159,7 +128,7 @@ void StopPlatform() {
   if (platform.started) {
     SDL_Quit();  // a stuck window system can hold this too: the alarm still runs
     UnwatchEndSignals();
-    HandleXErrors(false);
+    HandleX11Errors(false);
     platform = PlatformState{};
   }
 }

@@ -2,10 +2,6 @@
 #include "runtime/window.h"
 
 #include <SDL.h>
-#include <SDL_syswm.h>
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/keysym.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -55,9 +51,7 @@ struct WindowState {
   std::vector<uint64_t> closedXWindows;
   // When the program closed the window that had the keyboard focus (a scale
   // change or F11 replaces it), until the focus comes to the new one, and
-  // the X keys that were down then.
   uint64_t focusHandedOverAt = 0;
-  char keysDownAtHandOver[32] = {};
 };
 
 constexpr size_t ClosedWindowsKept = 8;
@@ -109,32 +103,6 @@ bool GameWindowHasFocus() {
   return game && SDL_GetKeyboardFocus() == game;
 }
 
-// SDL forgets every key as the focused window goes, and on the focus coming
-// back learns only the modifiers that are down: a key held all along would
-// read up until pressed again. Those still down are pressed again for SDL,
-// put in the queue as the window system would send them.
-static void PressKeysStillDown() {
-  Display* display;
-  Window xWindow;
-  if (!X11Handles(GameWindow(), display, xWindow)) return;
-  char down[32];
-  XQueryKeymap(display, down);
-  // F11 held is no game key: pressed again it would toggle fullscreen back.
-  const int fullscreenKey = XKeysymToKeycode(display, XK_F11);
-  for (int code = 8; code < 256; ++code) {
-    const int bit = 1 << (code % 8);
-    if (!(down[code / 8] & bit) || !(appWindows.keysDownAtHandOver[code / 8] & bit)) continue;
-    if (code == fullscreenKey) continue;
-    XEvent press{};
-    press.xkey.type = KeyPress;
-    press.xkey.display = display;
-    press.xkey.window = xWindow;
-    press.xkey.root = DefaultRootWindow(display);
-    press.xkey.same_screen = True;
-    press.xkey.keycode = static_cast<unsigned>(code);
-    XPutBackEvent(display, &press);
-  }
-}
 
 bool FocusBeingHandedOver() {
   if (appWindows.focusHandedOverAt == 0) return false;
@@ -142,40 +110,12 @@ bool FocusBeingHandedOver() {
   if (!arrived && SDL_GetTicks64() - appWindows.focusHandedOverAt < FocusHandOverMs) return true;
   appWindows.focusHandedOverAt = 0;
   if (!arrived) return false;
-  PressKeysStillDown();
+  PressX11KeysStillDown(GameWindow());
   return true;  // SDL has them at its next look
 }
 
 
-// SDL 2.26 makes an X colormap for every window and never frees it: one
-// more with each scale change and F11. It goes with its window here.
-static void DestroyWindow(SDL_Window* window) {
-  Display* display;
-  Window xWindow;
-  XWindowAttributes attributes{};
-  const bool x11 = X11Handles(window, display, xWindow) &&
-                   XGetWindowAttributes(display, xWindow, &attributes) != 0;
-  SDL_DestroyWindow(window);
-  if (x11 && attributes.colormap != None &&
-      attributes.colormap != DefaultColormapOfScreen(attributes.screen)) {
-    XFreeColormap(display, attributes.colormap);
-    XFlush(display);
-  }
-}
 
-// Puts _NET_WM_STATE_FULLSCREEN in the state of a window not yet shown, as
-// EWMH has a client do: the window manager takes the window fullscreen as it
-// maps it. Without a window manager nobody reads it, and the borderless
-// window covering the desktop is all there is to fullscreen.
-static void AskForFullscreen(SDL_Window* window) {
-  Display* display;
-  Window xWindow;
-  if (!X11Handles(window, display, xWindow)) return;
-  const Atom state = XInternAtom(display, "_NET_WM_STATE", False);
-  const Atom fullscreen = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
-  XChangeProperty(display, xWindow, state, XA_ATOM, 32, PropModeReplace,
-                  reinterpret_cast<const unsigned char*>(&fullscreen), 1);
-}
 
 int OpenAppWindow(int number, int x, int y, int width, int height, const std::string& title,
                   uint32_t flags) {
@@ -200,7 +140,7 @@ int OpenAppWindow(int number, int x, int y, int width, int height, const std::st
   SDL_Window* window = SDL_CreateWindow(title.c_str(), x, y, width, height, sdlFlags);
   if (!window) return 0;
   if (fullscreen) {
-    AskForFullscreen(window);
+    AskX11Fullscreen(window);
     if (!(flags & WindowHidden)) SDL_ShowWindow(window);
   }
   // The window manager's fullscreen reaches the program only this way.
@@ -208,7 +148,7 @@ int OpenAppWindow(int number, int x, int y, int width, int height, const std::st
   int clientWidth = 0, clientHeight = 0;
   SDL_GetWindowSize(window, &clientWidth, &clientHeight);
   if (clientWidth != width || clientHeight != height) {
-    DestroyWindow(window);
+    DestroySdlWindow(window);
     return 0;
   }
   appWindows.byNumber[number] = AppWindow{window, ++appWindows.openingCount, fullscreen};
@@ -235,10 +175,7 @@ std::string GetTitleText(int number) {
 
 uint64_t X11WindowId(int number) {
   AppWindow* entry = FindWindow(number);
-  Display* display;
-  Window xWindow;
-  if (!entry || !X11Handles(entry->window, display, xWindow)) return 0;
-  return static_cast<uint64_t>(xWindow);
+  return entry ? X11WindowOf(entry->window) : 0;
 }
 
 static bool CloseQueuedFor(SDL_Window* window) {
@@ -257,9 +194,7 @@ void CloseAppWindow(int number) {
   if (CloseQueuedFor(window)) appWindows.closeCarriedOver = true;
   if (SDL_GetKeyboardFocus() == window) {
     appWindows.focusHandedOverAt = std::max<uint64_t>(1, SDL_GetTicks64());
-    Display* display;
-    Window xWindow;
-    if (X11Handles(window, display, xWindow)) XQueryKeymap(display, appWindows.keysDownAtHandOver);
+    NoteX11KeysDown(window);
   }
   if (const uint64_t xid = X11WindowId(number)) {
     if (appWindows.closedXWindows.size() == ClosedWindowsKept)
@@ -270,7 +205,7 @@ void CloseAppWindow(int number) {
   if (ScreenWindow() == window) CloseGlScreen();
   std::erase_if(appWindows.timers, [window](const WindowTimer& t) { return t.window == window; });
   appWindows.byNumber.erase(number);
-  DestroyWindow(window);
+  DestroySdlWindow(window);
 }
 
 bool GetWindowPlace(int number, int& x, int& y) {
@@ -355,30 +290,6 @@ static int64_t WaitWithTimers(int64_t wait, uint64_t now) {
 
 // ---- events ---------------------------------------------------------------
 
-// Whether the atom list `property` of an X window holds `wanted`.
-static bool AtomListHolds(Display* display, Window window, const char* property, Atom wanted) {
-  Atom type = None;
-  int format = 0;
-  unsigned long count = 0, after = 0;
-  unsigned char* data = nullptr;
-  const Atom name = XInternAtom(display, property, False);
-  if (XGetWindowProperty(display, window, name, 0, 4096, False, XA_ATOM, &type, &format, &count,
-                         &after, &data) != Success || !data) {
-    return false;
-  }
-  bool found = false;
-  if (type == XA_ATOM && format == 32) {
-    const Atom* atoms = reinterpret_cast<const Atom*>(data);
-    for (unsigned long k = 0; k < count && !found; ++k) found = atoms[k] == wanted;
-  }
-  XFree(data);
-  return found;
-}
-
-// Whether the window manager announces the atom in _NET_SUPPORTED.
-static bool WindowManagerSupports(Display* display, Atom wanted) {
-  return AtomListHolds(display, DefaultRootWindow(display), "_NET_SUPPORTED", wanted);
-}
 
 // Whether the program opened the window to cover its desktop.
 static bool OpenedFullscreen(SDL_Window* window) {
@@ -386,58 +297,22 @@ static bool OpenedFullscreen(SDL_Window* window) {
   return entry && entry->fullscreen;
 }
 
-// Whether the window manager holds the window in fullscreen: its
-// _NET_WM_STATE lists _NET_WM_STATE_FULLSCREEN. Where no window manager keeps
-// that state, nobody else can change it: how the program opened the window
-// is the answer.
-
-static bool WindowManagerHoldsFullscreen(SDL_Window* window) {
-  const bool ours = OpenedFullscreen(window);
-  Display* display;
-  Window xWindow;
-  if (!X11Handles(window, display, xWindow)) return ours;
-  const Atom fullscreen = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
-  if (!WindowManagerSupports(display, fullscreen)) return ours;
-  return AtomListHolds(display, xWindow, "_NET_WM_STATE", fullscreen);
-}
 
 // A change of size or state the window manager made on its own: the program
 // is told when it now disagrees with the window about fullscreen, so that the
 // display is laid out again instead of left in a corner of the screen.
 static int FullscreenDisagreement(SDL_Window* window) {
   const bool ours = OpenedFullscreen(window);
-  const bool managers = WindowManagerHoldsFullscreen(window);
+  // Where no window manager keeps that state, nobody else can change it:
+  // how the program opened the window is the answer.
+  bool managers = ours;
+  X11WindowManagerFullscreen(window, managers);
   if (managers && !ours) return FullscreenWantedEvent;
   if (!managers && ours) return WindowWantedEvent;
   return 0;
 }
 
-// A window manager that cannot resize the window (its size is fixed) still
-// sets _NET_WM_STATE; SDL passes that on only as the window system's own
-// event. Whether it concerns the game window and that property.
-static bool WindowStateChanged(const SDL_Event& event) {
-  SDL_Window* window = ScreenWindow();
-  if (event.type != SDL_SYSWMEVENT || !window) return false;
-  const SDL_SysWMmsg* message = event.syswm.msg;
-  if (!message || message->subsystem != SDL_SYSWM_X11) return false;
-  const XEvent& x = message->msg.x11.event;
-  Display* display;
-  Window xWindow;
-  if (x.type != PropertyNotify || !X11Handles(window, display, xWindow)) return false;
-  return x.xproperty.window == xWindow &&
-         x.xproperty.atom == XInternAtom(display, "_NET_WM_STATE", False);
-}
 
-// Whether the window system has F11 down now; false where it cannot tell.
-static bool FullscreenKeyDown() {
-  Display* display;
-  Window xWindow;
-  if (!X11Handles(ScreenWindow(), display, xWindow)) return false;
-  const KeyCode code = XKeysymToKeycode(display, XK_F11);
-  char keys[32];
-  XQueryKeymap(display, keys);
-  return code != 0 && (keys[code / 8] >> (code % 8) & 1) != 0;
-}
 
 // Fullscreen replaces the window, and SDL forgets the keys of a window that
 // goes: a held F11's repeats reach the new window as fresh presses and would
@@ -450,11 +325,7 @@ static bool FullscreenKeyDown() {
 static bool MayEndFullscreenPress(const SDL_Event& event) {
   if (event.type == SDL_KEYUP) return event.key.keysym.scancode == SDL_SCANCODE_F11;
   if (event.type == SDL_WINDOWEVENT) return event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED;
-  if (event.type != SDL_SYSWMEVENT) return false;
-  const SDL_SysWMmsg* message = event.syswm.msg;
-  if (!message || message->subsystem != SDL_SYSWM_X11) return false;
-  const XEvent& x = message->msg.x11.event;
-  return x.type == KeyRelease && x.xkey.keycode == XKeysymToKeycode(x.xkey.display, XK_F11);
+  return IsX11FullscreenKeyRelease(event);
 }
 
 static bool NewFullscreenPress(const SDL_Event& event) {
@@ -466,29 +337,6 @@ static bool NewFullscreenPress(const SDL_Event& event) {
   return true;
 }
 
-// What the window system sent a window the program has closed since: a
-// close request still ends the game, and a key still reaches the game, put
-// back in the queue as sent to the window that took the closed one's place.
-static int AnswerClosedWindow(const SDL_Event& event) {
-  const SDL_SysWMmsg* message = event.syswm.msg;
-  if (!message || message->subsystem != SDL_SYSWM_X11) return 0;
-  XEvent x = message->msg.x11.event;
-  const auto& closed = appWindows.closedXWindows;
-  if (std::find(closed.begin(), closed.end(), x.xany.window) == closed.end()) return 0;
-  Display* display = x.xany.display;
-  if (x.type == ClientMessage && x.xclient.format == 32 &&
-      x.xclient.message_type == XInternAtom(display, "WM_PROTOCOLS", False) &&
-      static_cast<Atom>(x.xclient.data.l[0]) == XInternAtom(display, "WM_DELETE_WINDOW", False)) {
-    return CloseWindowEvent;
-  }
-  Display* gameDisplay;
-  Window gameWindow;
-  if ((x.type == KeyPress || x.type == KeyRelease) && X11Handles(GameWindow(), gameDisplay, gameWindow)) {
-    x.xkey.window = gameWindow;
-    XPutBackEvent(gameDisplay, &x);
-  }
-  return 0;
-}
 
 // An event code, or 0 for an event that means nothing to the program: the
 // window system's own events are asked for only to see the window manager's
@@ -496,11 +344,11 @@ static int AnswerClosedWindow(const SDL_Event& event) {
 // came.
 static int HandleEvent(const SDL_Event& event) {
   if (appWindows.fullscreenKeyHeld && MayEndFullscreenPress(event)) {
-    appWindows.fullscreenKeyHeld = FullscreenKeyDown();
+    appWindows.fullscreenKeyHeld = X11FullscreenKeyDown(ScreenWindow());
   }
   if (event.type == SDL_SYSWMEVENT) {
-    if (const int code = AnswerClosedWindow(event)) return code;
-    return WindowStateChanged(event) ? FullscreenDisagreement(ScreenWindow()) : 0;
+    if (AnswerX11ClosedWindow(event, appWindows.closedXWindows, GameWindow())) return CloseWindowEvent;
+    return IsX11StateChange(event, ScreenWindow()) ? FullscreenDisagreement(ScreenWindow()) : 0;
   }
   if (event.type == SDL_QUIT) {
     // Only the session ending gets here: the program treats it as the user
@@ -731,23 +579,6 @@ void GetWindowFrame(int number, int& top, int& left, int& bottom, int& right) {
   }
 }
 
-// _NET_FRAME_EXTENTS of a window: left, right, top, bottom. False while unset.
-static bool ReadFrameExtents(Display* display, Window window, long extents[4]) {
-  Atom type = None;
-  int format = 0;
-  unsigned long count = 0, after = 0;
-  unsigned char* data = nullptr;
-  const Atom name = XInternAtom(display, "_NET_FRAME_EXTENTS", False);
-  if (XGetWindowProperty(display, window, name, 0, 4, False, XA_CARDINAL, &type, &format, &count,
-                         &after, &data) != Success || !data) {
-    return false;
-  }
-  const bool whole = type == XA_CARDINAL && format == 32 && count == 4;
-  if (whole)
-    for (int k = 0; k < 4; ++k) extents[k] = reinterpret_cast<const long*>(data)[k];
-  XFree(data);
-  return whole;
-}
 
 bool MeasureNewWindowFrame(int& top, int& left, int& bottom, int& right) {
   top = left = bottom = right = 0;
@@ -755,41 +586,9 @@ bool MeasureNewWindowFrame(int& top, int& left, int& bottom, int& right) {
   SDL_Window* probe = SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 64, 64,
                                        SDL_WINDOW_HIDDEN);
   if (!probe) return false;
-  SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
-  long extents[4] = {0, 0, 0, 0};
-  bool known = false;
-  if (SDL_GetWindowWMInfo(probe, &info) && info.subsystem == SDL_SYSWM_X11) {
-    Display* display = info.info.x11.display;
-    const Window window = info.info.x11.window;
-    const Atom request = XInternAtom(display, "_NET_REQUEST_FRAME_EXTENTS", False);
-    // A window manager that announces the request answers it at once by
-    // setting the property; one that does not is not asked at all, so a
-    // desktop without one costs nothing here.
-    if (WindowManagerSupports(display, request)) {
-      XEvent event{};
-      event.xclient.type = ClientMessage;
-      event.xclient.window = window;
-      event.xclient.message_type = request;
-      event.xclient.format = 32;
-      XSendEvent(display, DefaultRootWindow(display), False,
-                 SubstructureNotifyMask | SubstructureRedirectMask, &event);
-      XFlush(display);
-      // It answers within milliseconds; a loaded machine may keep it waiting
-      // a while, and a window placed without its frame would not fit.
-      for (int wait = 0; wait < 500 && !known; ++wait) {  // up to 1 s
-        known = ReadFrameExtents(display, window, extents);
-        if (!known) usleep(2000);
-      }
-    }
-  }
-  DestroyWindow(probe);
-  if (!known) return false;
-  left = static_cast<int>(extents[0]);
-  right = static_cast<int>(extents[1]);
-  top = static_cast<int>(extents[2]);
-  bottom = static_cast<int>(extents[3]);
-  return true;
+  const bool known = AskX11FrameExtents(probe, top, left, bottom, right);
+  DestroySdlWindow(probe);
+  return known;
 }
 
 bool SetWindowIcon(int number, int image) {

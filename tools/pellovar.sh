@@ -75,12 +75,10 @@ case "${1:-}" in
     install_missing "${WINDOWS_PACKAGES[@]}"
     prefix=$(tools/windows-libs.sh | tail -n 1)
     WINDOWS_BUILD=${PELLOVAR_WINDOWS_BUILD:-build-windows}
-    # The build lock is shared with the other builds on this machine.
-    lock=${PELLOVAR_BUILD_LOCK:-/tmp/pellovar-build.lock}
-    flock "$lock" cmake -S . -B "$WINDOWS_BUILD" -G Ninja \
+    cmake -S . -B "$WINDOWS_BUILD" -G Ninja \
       -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DPELLOVAR_WINDOWS_PREFIX="$prefix" \
       -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF -DPELLOVAR_BENCH=OFF >/dev/null
-    flock "$lock" cmake --build "$WINDOWS_BUILD" -j 2 --target pellovar
+    cmake --build "$WINDOWS_BUILD" -j "$(nproc)" --target pellovar
     echo "Built $WINDOWS_BUILD/pellovar.exe (with libcairo-2.dll beside it); libraries in $prefix"
     ;;
   *)
