@@ -13,7 +13,7 @@
 
 #include "runtime/image.h"
 #include "runtime/image_internal.h"
-#include "runtime/sprite_store.h"
+#include "runtime/memory.h"
 #include "runtime/text.h"
 
 namespace {

@@ -27,11 +27,12 @@
 
 #include "runtime/colour.h"
 #include "runtime/service_links.h"
+#include "runtime/memory.h"
 #include "runtime/sprite_store.h"
 #include "runtime/turned_draw.h"
 #include "runtime/x11.h"
 
-constexpr int TileSize = 16;  // measured against 12, 24 and 32 on the menu and a game
+constexpr int TileSize = 16;  // the best of 12, 16, 24 and 32 (docs/performance.md)
 constexpr uint32_t NoTint = 0xFFFFFFFFu;
 
 // One recorded draw. It holds a reference to the sprite's pixels, so what
@@ -135,8 +136,9 @@ SDL_Window* ScreenWindow() { return screen.window; }
 int StartSpriteService() { return SDL_WasInit(SDL_INIT_VIDEO) ? 1 : 0; }
 
 // A window surface just made has no pages yet: the first frame took them one
-// fault at a time as it filled them, some 25 ms of the wait for the first
-// fullscreen picture at 3840 × 2160. The second core takes them in instead
+// fault at a time as it filled them, a good part of the wait for the first
+// fullscreen picture on a large screen (docs/performance.md has the
+// figures). The second core takes them in instead
 // while the first frame's labels render. Only the rows' parts the frame
 // covers: the margin is the server's, and pages of it would be memory for
 // nothing.
@@ -298,8 +300,8 @@ void SetScreenMargin(uint32_t rgba) { lasting.marginColour = rgba; }
 // right, above and below it (none for a screen that fills its window). On
 // X11 the server keeps them: the window's background takes the colour and
 // the bands are cleared to it, so the margin never passes through the window
-// surface, neither written there nor sent (at 3840 × 2160 that was 3.8
-// million pixels of fresh shared memory, some 60 ms on every opening), and
+// surface, neither written there nor sent (millions of pixels of fresh
+// shared memory on every opening of a large fullscreen screen), and
 // the server paints it again itself wherever the window is uncovered. True
 // when the server keeps it; elsewhere the bands are filled in the surface.
 static bool PaintMargin(SDL_Surface* surface, int windowWidth, int windowHeight) {

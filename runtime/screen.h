@@ -23,9 +23,7 @@ void ClearFrame(uint32_t rgba);  // red in the low byte
 void PresentFrame();
 
 int NewSprite(int width, int height, bool alphaMode);  // 0 on failure
-void FailNextSprites(int count);  // for tests: the next count NewSprite calls fail as if memory ran out
 bool SpriteExists(int sprite);
-int CountSprites();  // for tests: how many sprites are alive
 void DeleteSprite(int sprite);
 
 // Drawing into a sprite's pixels. A plain sprite turns exact black into holes
@@ -42,18 +40,23 @@ void DrawSpriteBlended(int sprite, int x, int y, uint8_t alpha);
 // alpha ÷ 255. A colour of −1 (0xFFFFFFFF) is a plain blended draw.
 void DrawSpriteTinted(int sprite, int x, int y, uint8_t alpha, uint32_t colour);
 
-// For tests and benchmarks: compose every frame whole, as a plain renderer
-// would, instead of only what changed.
+// ---- for tests and benchmarks ------------------------------------------------
+
+// The next count NewSprite calls fail as if memory ran out.
+void FailNextSprites(int count);
+int CountSprites();  // how many sprites are alive
+// Compose every frame whole, as a plain renderer would, instead of only what
+// changed.
 void RepaintWholeFrames(bool on);
-// For tests: compose frames apart from the window surface and copy them
-// across, as for a window surface of another pixel format. Screens opened
-// after the call follow it.
+// Compose frames apart from the window surface and copy them across, as for
+// a window surface of another pixel format. Screens opened after the call
+// follow it.
 void ComposeApartFromWindow(bool on);
 
-// For tests: the pixels of the frame most recently presented, as 0xAARRGGBB
-// rows of width pixels, once a frame has been presented with capture on.
+// The pixels of the frame most recently presented, as 0xAARRGGBB rows of
+// width pixels, once a frame has been presented with capture on.
 void CaptureFrames(bool on);
 bool LastFramePixels(std::vector<uint32_t>& pixels, int& width, int& height);
-// For tests: what the window itself holds where the screen lies, in the same
-// form; false when no screen is open.
+// What the window itself holds where the screen lies, in the same form;
+// false when no screen is open.
 bool WindowPixels(std::vector<uint32_t>& pixels, int& width, int& height);

@@ -12,6 +12,7 @@
 #include "runtime/colour.h"
 #include "runtime/screen.h"
 #include "runtime/service_links.h"
+#include "runtime/memory.h"
 #include "runtime/sprite_store.h"
 
 // The sprites of the open screen: ForgetSprites, as the screen closes, starts

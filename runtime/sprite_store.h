@@ -6,8 +6,9 @@
 #include <pixman.h>
 
 #include <cstdint>
-#include <new>
 #include <vector>
+
+#include "runtime/memory.h"
 
 constexpr int MaxSpriteSide = 16384;  // keeps every pixel count within 32 bits
 
@@ -36,21 +37,3 @@ void ForgetSprites();            // every sprite released; numbers start from 1 
 // screen.cpp
 bool ScreenIsOpen();                      // sprites exist only while a screen is open
 bool DrawnInOpenFrame(const Sprite& s);   // a draw of it waits for the frame's present
-
-// The runtime's one way of meeting a shortage of memory: `allocate` grows
-// standard containers, and a std::bad_alloc from it becomes false, so the
-// caller reports the failure as a return value like any other.
-template <typename Allocate>
-bool TryToAllocate(Allocate allocate) {
-  try {
-    allocate();
-    return true;
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
-}
-
-inline void UnrefImage(pixman_image_t*& image) {
-  if (image) pixman_image_unref(image);
-  image = nullptr;
-}

@@ -28,9 +28,6 @@ int OpenAppWindow(int number, int x, int y, int width, int height, const std::st
 void* GetNativeWindow(int number);  // null for a number that is not open
 void RevealWindow(int number);
 void SetTitleText(int number, const std::string& text);
-std::string GetTitleText(int number);  // for tests; empty for a number not open
-// For tests: the window's id on the X server, 0 when it is not open or not on X11.
-uint64_t X11WindowId(int number);
 void CloseAppWindow(int number);
 // The client area's top-left corner on the desktop; false for a number not open.
 bool GetWindowPlace(int number, int& x, int& y);
@@ -79,3 +76,9 @@ bool MeasureNewWindowFrame(int& top, int& left, int& bottom, int& right);
 // Shows the image (see runtime/image.h) as the window's icon in the window
 // list and task switcher. False for a window not open or an invalid image.
 bool SetWindowIcon(int number, int image);
+
+// ---- for tests ----------------------------------------------------------------
+
+std::string GetTitleText(int number);  // empty for a number not open
+// The window's id on the X server, 0 when it is not open or not on X11.
+uint64_t X11WindowId(int number);

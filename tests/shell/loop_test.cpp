@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <regex>
 #include <vector>
 
 #include "menu/menu.h"
@@ -58,11 +59,11 @@ TEST_F(ProgramLoop, FirstTickWritesTheStatisticsIntoTheTitle) {
   EXPECT_EQ(GetTitleText(screenState.window), "Pellovar [1.0.1.8]");
   bool ended = false;
   ASSERT_EQ(RunTicks(1, ended), 1);
-  const std::string expected = "Pellovar [1.0.1.8] | FPS:1, Gc" +
-                               DecimalText(MapCount(CellStyleRegistry)) + ", Tc" +
-                               DecimalText(MapCount(TextLabelMap)) + ", Fc0, Sc" +
-                               DecimalText(ListCount(EffectList)) + ", L";
-  EXPECT_EQ(GetTitleText(screenState.window).rfind(expected, 0), 0u)
+  // The menu's own labels and no figure yet; the figures of a tick that
+  // took no time on the stepping clock.
+  const std::regex statistics(
+      R"(Pellovar \[1\.0\.1\.8\] \| FPS:1, Gc[1-9]\d*, Tc[1-9]\d*, Fc0, Sc[1-9]\d*, L0\.0, V0\.0)");
+  EXPECT_TRUE(std::regex_match(GetTitleText(screenState.window), statistics))
       << GetTitleText(screenState.window);
 }
 
