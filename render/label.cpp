@@ -4,12 +4,10 @@
 // current display scale.
 #include "render/label.h"
 
-#include <locale.h>
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cwctype>
 #include <new>
 #include <unordered_map>
 #include <vector>
@@ -184,13 +182,16 @@ static std::vector<uint16_t> Utf16Units(const std::string& text) {
   return units;
 }
 
-// Upper case by the Unicode case tables, independent of the process locale
-// (which the program never sets, and whose "C" tables know only ASCII).
+// The capital the font may have a glyph for. Its glyphs are all ASCII, so of
+// Unicode's case pairs only those whose capital is an ASCII letter can show:
+// a to z, the dotless i (U+0131) and the long s (U+017F), whose capitals are I
+// and S. The C library's case tables would depend on which locales a system
+// has; these are the same everywhere.
 static uint16_t UpperCase(uint16_t unit) {
-  if (unit >= 0xD800 && unit <= 0xDFFF) return unit;  // half of a pair: no case
-  static locale_t unicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
-  wint_t upper = unicode ? towupper_l(unit, unicode) : std::towupper(unit);
-  return upper <= 0xFFFF ? static_cast<uint16_t>(upper) : unit;
+  if (unit >= 'a' && unit <= 'z') return static_cast<uint16_t>(unit - 'a' + 'A');
+  if (unit == 0x0131) return 'I';
+  if (unit == 0x017F) return 'S';
+  return unit;
 }
 
 // The glyph table key of one code unit: the character as UTF-8 text.

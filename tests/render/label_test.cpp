@@ -305,7 +305,8 @@ TEST_F(TextImage, CaseDoesNotMatter) {
   struct Case {
     const char* a;
     const char* b;
-  } cases[] = {{"a1", "A1"}, {"game over", "GAME OVER"}, {"\xC4\xB1", "I"}};  // dotless i
+  } cases[] = {{"a1", "A1"}, {"game over", "GAME OVER"}, {"\xC4\xB1", "I"},  // dotless i
+               {"\xC5\xBF", "S"}, {"\xC3\xA4", "\xC3\x84"}};  // long s; a and A umlaut: no glyph
   for (const Case& c : cases) {
     int a = RenderTextImage(c.a, 8, 8, OwnColours);
     int b = RenderTextImage(c.b, 8, 8, OwnColours);
