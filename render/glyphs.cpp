@@ -4,9 +4,10 @@
 #include "render/glyphs.h"
 
 #include <expat.h>
-#include <locale.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -109,6 +110,27 @@ static bool IsDecimalNumber(const std::string& s) {
 // The first word of the text as a 32-bit float. An empty text reads as 0,
 // like a missing element; a word that is not a decimal number, or one too
 // large for a float, is refused.
+// The power of ten of a decimal number's first significant digit (0 for a
+// number from 1 to 9.99…), for a number IsDecimalNumber accepts; −1 for zero.
+static long DecimalMagnitude(const std::string& s) {
+  size_t i = s[0] == '+' || s[0] == '-' ? 1 : 0;
+  long position = 0;  // of the digit at i, before the exponent
+  while (i < s.size() && IsDigit(s[i])) ++i, ++position;
+  long magnitude = position - 1;
+  bool significant = false;
+  for (size_t k = s[0] == '+' || s[0] == '-' ? 1 : 0; k < s.size() && !significant; ++k) {
+    if (s[k] == 'e' || s[k] == 'E') break;
+    if (s[k] == '.') continue;
+    if (s[k] != '0') significant = true; else --magnitude;
+  }
+  if (!significant) return -1;
+  const size_t e = s.find_first_of("eE");
+  if (e == std::string::npos) return magnitude;
+  // Digits only, which no locale changes; far beyond any float either way.
+  const long exponent = std::clamp(std::strtol(s.c_str() + e + 1, nullptr, 10), -100000L, 100000L);
+  return magnitude + exponent;
+}
+
 static bool ParseFloat(const std::string& text, float& value) {
   size_t first = 0;
   while (first < text.size() && IsBlank(text[first])) ++first;
@@ -121,10 +143,18 @@ static bool ParseFloat(const std::string& text, float& value) {
   std::string number = text.substr(first, last - first);
   if (!IsDecimalNumber(number)) return false;
   // The documents always write a point for decimals, whatever the user's
-  // locale says.
-  static locale_t plain = newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(0));
-  float parsed = plain ? strtof_l(number.c_str(), nullptr, plain) : std::strtof(number.c_str(), nullptr);
-  if (!std::isfinite(parsed)) return false;
+  // locale says: from_chars reads them so on every system. It takes no plus.
+  const char* begin = number.data() + (number[0] == '+' ? 1 : 0);
+  const char* end = number.data() + number.size();
+  float parsed = 0;
+  const std::errc error = std::from_chars(begin, end, parsed).ec;
+  if (error == std::errc::result_out_of_range) {
+    // Too small for a float is zero, too large is refused.
+    if (DecimalMagnitude(number) >= 0) return false;
+    parsed = number[0] == '-' ? -0.0f : 0.0f;
+  } else if (error != std::errc() || !std::isfinite(parsed)) {
+    return false;
+  }
   value = parsed;
   return true;
 }

@@ -287,6 +287,7 @@ TEST(GlyphRecord, FloatFieldsReadTheFirstWord) {
   } cases[] = {
       {"2.625", 2.625f}, {"  0.75 ", 0.75f}, {"\n1.5 7", 1.5f}, {"-3", -3.0f}, {"360", 360.0f},
       {"1e1", 10.0f},    {"", 0.0f},         {"+.5", 0.5f},     {"7.", 7.0f},  {"1E-2", 0.01f},
+      {"1e-50", 0.0f},   {"-0.00000000000000000000000000000000000000000000001", 0.0f},  // below a float
   };
   for (const Case& c : cases) EXPECT_EQ(DecodeField("X1", c.text).X1, c.expected) << "\"" << c.text << "\"";
 }
