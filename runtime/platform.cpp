@@ -9,11 +9,11 @@
 #include <string>
 
 #include "runtime/screen.h"
+#include "runtime/native.h"
 #include "runtime/service_links.h"
-#include "runtime/x11.h"
 
 // Whether SDL runs. StopPlatform ends it and leaves the record as it
-// started; the X error handler around it is runtime/x11.h's.
+// started; the window system's error handler around it is runtime/native.h's.
 struct PlatformState {
   bool started = false;
   std::string failure;  // why the last start failed, in SDL's words
@@ -102,7 +102,7 @@ bool StartPlatform() {
   platform.failure.clear();
   const char* chosen = ChosenVideoDriver();
   const int attempts = chosen && std::strcmp(chosen, "x11") != 0 ? 1 : 5;
-  HandleX11Errors(true);
+  HandleWindowSystemErrors(true);
   for (int attempt = 0; attempt < attempts; ++attempt) {
     if (attempt > 0) SDL_Delay(20 * attempt);
     if (TryStart()) {
@@ -111,7 +111,7 @@ bool StartPlatform() {
       return true;
     }
   }
-  HandleX11Errors(false);
+  HandleWindowSystemErrors(false);
   if (chosen && std::strcmp(chosen, "wayland") == 0 && !WaylandReachable())
     platform.failure += " (XDG_RUNTIME_DIR unset: no Wayland display can be found)";
   return false;
@@ -128,7 +128,7 @@ void StopPlatform() {
   if (platform.started) {
     SDL_Quit();  // a stuck window system can hold this too: the alarm still runs
     UnwatchEndSignals();
-    HandleX11Errors(false);
+    HandleWindowSystemErrors(false);
     platform = PlatformState{};
   }
 }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The screen is composed in main memory with pixman and put into the window
-// from X shared memory of its own on X11 (x11.h), elsewhere through SDL's
-// window surface; no GPU is involved.
+// from shared memory of its own where the window system has it (native.h),
+// elsewhere through SDL's window surface; no GPU is involved.
 //
 // Callers still describe every frame whole: a clear and one draw per visible
 // sprite. The draws are only recorded until PresentFrame. There the frame is
@@ -30,7 +30,7 @@
 #include "runtime/memory.h"
 #include "runtime/sprite_store.h"
 #include "runtime/turned_draw.h"
-#include "runtime/x11.h"
+#include "runtime/native.h"
 
 constexpr int TileSize = 16;  // the best of 12, 16, 24 and 32 (docs/performance.md)
 constexpr uint32_t NoTint = 0xFFFFFFFFu;
@@ -316,7 +316,7 @@ static bool PaintMargin(SDL_Surface* surface, int windowWidth, int windowHeight)
                              {0, bottom, windowWidth, windowHeight - bottom},
                              {0, screen.top, screen.left, screen.height},
                              {right, screen.top, windowWidth - right, screen.height}};
-  if (PaintX11Margin(screen.window, colour, bands, 4)) return true;
+  if (PaintMarginByWindowSystem(screen.window, colour, bands, 4)) return true;
   for (const SDL_Rect& band : bands)
     if (surface && band.w > 0 && band.h > 0) SDL_FillRect(surface, &band, colour);
   return false;

@@ -12,10 +12,6 @@ bool GameWindowHasFocus();                   // keyboard focus is on the game wi
 // and no window has the focus yet: keys held go on being held meanwhile.
 bool FocusBeingHandedOver();
 void CloseAllAppWindows();                   // with their timers and queued events
-// SIGHUP, SIGINT and SIGTERM become close requests, unless ignored; one the
-// loop does not take up within two seconds ends the process.
-void WatchEndSignals();
-void UnwatchEndSignals();  // back to their defaults
 
 // screen.cpp
 SDL_Window* ScreenWindow();  // the window carrying the open screen; null when none

@@ -2,7 +2,6 @@
 #include "runtime/window.h"
 
 #include <SDL.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,8 +10,8 @@
 
 #include "runtime/image.h"
 #include "runtime/screen.h"
+#include "runtime/native.h"
 #include "runtime/service_links.h"
-#include "runtime/x11.h"
 
 // The message code WaitEvent returns after running a timer callback, as the
 // window system reports a dispatched timer message.
@@ -110,7 +109,7 @@ bool FocusBeingHandedOver() {
   if (!arrived && SDL_GetTicks64() - appWindows.focusHandedOverAt < FocusHandOverMs) return true;
   appWindows.focusHandedOverAt = 0;
   if (!arrived) return false;
-  PressX11KeysStillDown(GameWindow());
+  PressKeysStillDown(GameWindow());
   return true;  // SDL has them at its next look
 }
 
@@ -140,7 +139,7 @@ int OpenAppWindow(int number, int x, int y, int width, int height, const std::st
   SDL_Window* window = SDL_CreateWindow(title.c_str(), x, y, width, height, sdlFlags);
   if (!window) return 0;
   if (fullscreen) {
-    AskX11Fullscreen(window);
+    AskFullscreenBeforeShowing(window);
     if (!(flags & WindowHidden)) SDL_ShowWindow(window);
   }
   // The window manager's fullscreen reaches the program only this way.
@@ -175,7 +174,7 @@ std::string GetTitleText(int number) {
 
 uint64_t X11WindowId(int number) {
   AppWindow* entry = FindWindow(number);
-  return entry ? X11WindowOf(entry->window) : 0;
+  return entry ? NativeWindowId(entry->window) : 0;
 }
 
 static bool CloseQueuedFor(SDL_Window* window) {
@@ -194,7 +193,7 @@ void CloseAppWindow(int number) {
   if (CloseQueuedFor(window)) appWindows.closeCarriedOver = true;
   if (SDL_GetKeyboardFocus() == window) {
     appWindows.focusHandedOverAt = std::max<uint64_t>(1, SDL_GetTicks64());
-    NoteX11KeysDown(window);
+    NoteKeysDown(window);
   }
   if (const uint64_t xid = X11WindowId(number)) {
     if (appWindows.closedXWindows.size() == ClosedWindowsKept)
@@ -306,7 +305,7 @@ static int FullscreenDisagreement(SDL_Window* window) {
   // Where no window manager keeps that state, nobody else can change it:
   // how the program opened the window is the answer.
   bool managers = ours;
-  X11WindowManagerFullscreen(window, managers);
+  WindowManagerHoldsFullscreen(window, managers);
   if (managers && !ours) return FullscreenWantedEvent;
   if (!managers && ours) return WindowWantedEvent;
   return 0;
@@ -325,7 +324,7 @@ static int FullscreenDisagreement(SDL_Window* window) {
 static bool MayEndFullscreenPress(const SDL_Event& event) {
   if (event.type == SDL_KEYUP) return event.key.keysym.scancode == SDL_SCANCODE_F11;
   if (event.type == SDL_WINDOWEVENT) return event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED;
-  return IsX11FullscreenKeyRelease(event);
+  return IsFullscreenKeyRelease(event);
 }
 
 static bool NewFullscreenPress(const SDL_Event& event) {
@@ -344,11 +343,11 @@ static bool NewFullscreenPress(const SDL_Event& event) {
 // came.
 static int HandleEvent(const SDL_Event& event) {
   if (appWindows.fullscreenKeyHeld && MayEndFullscreenPress(event)) {
-    appWindows.fullscreenKeyHeld = X11FullscreenKeyDown(ScreenWindow());
+    appWindows.fullscreenKeyHeld = FullscreenKeyDownNow(ScreenWindow());
   }
   if (event.type == SDL_SYSWMEVENT) {
-    if (AnswerX11ClosedWindow(event, appWindows.closedXWindows, GameWindow())) return CloseWindowEvent;
-    return IsX11StateChange(event, ScreenWindow()) ? FullscreenDisagreement(ScreenWindow()) : 0;
+    if (AnswerClosedWindow(event, appWindows.closedXWindows, GameWindow())) return CloseWindowEvent;
+    return IsWindowStateChange(event, ScreenWindow()) ? FullscreenDisagreement(ScreenWindow()) : 0;
   }
   if (event.type == SDL_QUIT) {
     // Only the session ending gets here: the program treats it as the user
@@ -382,75 +381,8 @@ static int HandleEvent(const SDL_Event& event) {
   return static_cast<int>(event.type);
 }
 
-// A hang-up (the terminal or session going away), an interrupt (Ctrl+C) and a
-// termination request (a service manager's stop, `timeout`) end the program
-// as a close request does: the handler raises a flag that WaitEvent turns
-// into the close event. The loop may be stuck in the window system, though
-// (an X server that stopped answering), and then would never get to it: the
-// first such signal also sets an alarm, and when the program is still there
-// that long after, the alarm ends it from its handler, by the signal's own
-// default action, so the status says it was no clean close. StopPlatform
-// takes the alarm back once all is released.
-// Kept apart from the windows' record on purpose: the flags are written by
-// signal handlers, which may touch nothing but lone volatile sig_atomic_t,
-// and the handlers stay from StartPlatform to StopPlatform, while windows come
-// and go.
-constexpr int EndSignals[] = {SIGHUP, SIGINT, SIGTERM};
-constexpr unsigned EndGraceSeconds = 2;
-static volatile sig_atomic_t endRequested = 0;  // waiting for WaitEvent
-static volatile sig_atomic_t endingSignal = 0;  // the first one, for the alarm
-static bool watching[std::size(EndSignals)] = {};
-
-static void OnEndSignal(int signal) {
-  endRequested = 1;
-  if (endingSignal == 0) {
-    endingSignal = signal;
-    alarm(EndGraceSeconds);
-  }
-}
-
-static void OnEndGraceOver(int) {
-  static const char message[] = "pellovar: the window system did not let the game end; ending at once\n";
-  ssize_t written = write(STDERR_FILENO, message, sizeof message - 1);
-  (void)written;
-  struct sigaction fallback {};
-  fallback.sa_handler = SIG_DFL;
-  sigaction(endingSignal, &fallback, nullptr);
-  raise(endingSignal);
-  _exit(128 + endingSignal);  // should the signal not end it after all
-}
-
-static bool Handle(int signal, void (*handler)(int)) {
-  struct sigaction action {};
-  action.sa_handler = handler;
-  sigemptyset(&action.sa_mask);
-  return sigaction(signal, &action, nullptr) == 0;
-}
-
-void WatchEndSignals() {
-  for (size_t k = 0; k < std::size(EndSignals); ++k) {
-    if (watching[k]) continue;
-    struct sigaction current {};
-    // A signal the user chose to ignore (nohup, a background job) stays ignored.
-    if (sigaction(EndSignals[k], nullptr, &current) != 0 || current.sa_handler != SIG_DFL) continue;
-    watching[k] = Handle(EndSignals[k], OnEndSignal);
-  }
-  Handle(SIGALRM, OnEndGraceOver);
-}
-
-void UnwatchEndSignals() {
-  alarm(0);
-  Handle(SIGALRM, SIG_DFL);
-  for (size_t k = 0; k < std::size(EndSignals); ++k) {
-    if (watching[k]) Handle(EndSignals[k], SIG_DFL);
-    watching[k] = false;
-  }
-  endRequested = 0;
-  endingSignal = 0;
-}
-
 bool CloseRequestPending() {
-  if (endRequested || appWindows.closeCarriedOver) return true;
+  if (EndRequested() || appWindows.closeCarriedOver) return true;
   if (!SDL_WasInit(SDL_INIT_EVENTS)) return false;
   SDL_PumpEvents();
   if (SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_QUIT, SDL_QUIT) > 0) return true;
@@ -472,10 +404,7 @@ int WaitEvent(int timeout) {
   const uint64_t start = SDL_GetTicks64();
   bool justPumped = false;  // a wait has just read the window system's queue
   for (;;) {
-    if (endRequested) {
-      endRequested = 0;
-      return CloseWindowEvent;
-    }
+    if (TakeEndRequest()) return CloseWindowEvent;
     // Window events come first; a due timer runs only when none is waiting.
     // A tick slower than the timer period leaves a timer due at every call,
     // and would otherwise keep close requests and keys waiting for ever.
@@ -586,7 +515,7 @@ bool MeasureNewWindowFrame(int& top, int& left, int& bottom, int& right) {
   SDL_Window* probe = SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 64, 64,
                                        SDL_WINDOW_HIDDEN);
   if (!probe) return false;
-  const bool known = AskX11FrameExtents(probe, top, left, bottom, right);
+  const bool known = AskWindowManagerForFrame(probe, top, left, bottom, right);
   DestroySdlWindow(probe);
   return known;
 }

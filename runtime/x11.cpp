@@ -9,6 +9,7 @@
 // puts go over a connection of their own that nothing waits on: the event
 // lies in its socket until the next frame is about to be written, and is
 // read then without sleeping.
+#include "runtime/native.h"
 #include "runtime/x11.h"
 
 #include <SDL.h>
@@ -52,7 +53,7 @@ bool X11Handles(SDL_Window* window, Display*& display, Window& xWindow) {
   return true;
 }
 
-bool PaintX11Margin(SDL_Window* window, uint32_t pixel, const SDL_Rect* bands, int count) {
+bool PaintMarginByWindowSystem(SDL_Window* window, uint32_t pixel, const SDL_Rect* bands, int count) {
   Display* display;
   Window xWindow;
   if (!X11Handles(window, display, xWindow)) return false;

@@ -13,10 +13,11 @@
 
 #include <algorithm>
 
+#include "runtime/native.h"
 #include "runtime/x11.h"
 
 // What the windows' X11 side keeps: the keys down as the focused window
-// went, and the error handler in place. StopPlatform's HandleX11Errors(false)
+// went, and the error handler in place. StopPlatform's HandleWindowSystemErrors(false)
 // starts it afresh.
 struct X11WindowState {
   char keysDownAtHandOver[32] = {};
@@ -26,7 +27,7 @@ struct X11WindowState {
 
 static X11WindowState x11Windows;
 
-uint64_t X11WindowOf(SDL_Window* window) {
+uint64_t NativeWindowId(SDL_Window* window) {
   Display* display;
   Window xWindow;
   return X11Handles(window, display, xWindow) ? static_cast<uint64_t>(xWindow) : 0;
@@ -49,7 +50,7 @@ static int IgnoreLateWakeUps(Display* display, XErrorEvent* error) {
 // SDL keeps the handler it finds at SDL_Init under its own and puts it back
 // before SDL_Quit closes its connections, so the program's handler has to be
 // in place before the first SDL_Init and stay until after the last SDL_Quit.
-void HandleX11Errors(bool on) {
+void HandleWindowSystemErrors(bool on) {
   if (on == x11Windows.handlingErrors) return;
   if (on) {
     x11Windows.earlierHandler = XSetErrorHandler(IgnoreLateWakeUps);
@@ -81,7 +82,7 @@ void DestroySdlWindow(SDL_Window* window) {
 // EWMH has a client do: the window manager takes the window fullscreen as it
 // maps it. Without a window manager nobody reads it, and the borderless
 // window covering the desktop is all there is to fullscreen.
-void AskX11Fullscreen(SDL_Window* window) {
+void AskFullscreenBeforeShowing(SDL_Window* window) {
   Display* display;
   Window xWindow;
   if (!X11Handles(window, display, xWindow)) return;
@@ -119,7 +120,7 @@ static bool WindowManagerSupports(Display* display, Atom wanted) {
 // Whether the window manager holds the window in fullscreen: its
 // _NET_WM_STATE lists _NET_WM_STATE_FULLSCREEN. False where no window
 // manager keeps that state (nobody else can change it then).
-bool X11WindowManagerFullscreen(SDL_Window* window, bool& holds) {
+bool WindowManagerHoldsFullscreen(SDL_Window* window, bool& holds) {
   Display* display;
   Window xWindow;
   if (!X11Handles(window, display, xWindow)) return false;
@@ -132,7 +133,7 @@ bool X11WindowManagerFullscreen(SDL_Window* window, bool& holds) {
 // A window manager that cannot resize the window (its size is fixed) still
 // sets _NET_WM_STATE; SDL passes that on only as the window system's own
 // event. Whether it concerns the game window and that property.
-bool IsX11StateChange(const SDL_Event& event, SDL_Window* window) {
+bool IsWindowStateChange(const SDL_Event& event, SDL_Window* window) {
   if (event.type != SDL_SYSWMEVENT || !window) return false;
   const SDL_SysWMmsg* message = event.syswm.msg;
   if (!message || message->subsystem != SDL_SYSWM_X11) return false;
@@ -145,7 +146,7 @@ bool IsX11StateChange(const SDL_Event& event, SDL_Window* window) {
 }
 
 // Whether the window system has F11 down now; false where it cannot tell.
-bool X11FullscreenKeyDown(SDL_Window* window) {
+bool FullscreenKeyDownNow(SDL_Window* window) {
   Display* display;
   Window xWindow;
   if (!X11Handles(window, display, xWindow)) return false;
@@ -155,14 +156,14 @@ bool X11FullscreenKeyDown(SDL_Window* window) {
   return code != 0 && (keys[code / 8] >> (code % 8) & 1) != 0;
 }
 
-bool IsX11FullscreenKeyRelease(const SDL_Event& event) {
+bool IsFullscreenKeyRelease(const SDL_Event& event) {
   const SDL_SysWMmsg* message = event.type == SDL_SYSWMEVENT ? event.syswm.msg : nullptr;
   if (!message || message->subsystem != SDL_SYSWM_X11) return false;
   const XEvent& x = message->msg.x11.event;
   return x.type == KeyRelease && x.xkey.keycode == XKeysymToKeycode(x.xkey.display, XK_F11);
 }
 
-void NoteX11KeysDown(SDL_Window* window) {
+void NoteKeysDown(SDL_Window* window) {
   Display* display;
   Window xWindow;
   if (X11Handles(window, display, xWindow)) XQueryKeymap(display, x11Windows.keysDownAtHandOver);
@@ -172,7 +173,7 @@ void NoteX11KeysDown(SDL_Window* window) {
 // back learns only the modifiers that are down: a key held all along would
 // read up until pressed again. Those still down are pressed again for SDL,
 // put in the queue as the window system would send them.
-void PressX11KeysStillDown(SDL_Window* window) {
+void PressKeysStillDown(SDL_Window* window) {
   Display* display;
   Window xWindow;
   if (!X11Handles(window, display, xWindow)) return;
@@ -198,7 +199,7 @@ void PressX11KeysStillDown(SDL_Window* window) {
 // What the window system sent a window the program has closed since: a
 // close request still ends the game, and a key still reaches the game, put
 // back in the queue as sent to the window that took the closed one's place.
-bool AnswerX11ClosedWindow(const SDL_Event& event, const std::vector<uint64_t>& closed,
+bool AnswerClosedWindow(const SDL_Event& event, const std::vector<uint64_t>& closed,
                             SDL_Window* game) {
   const SDL_SysWMmsg* message = event.type == SDL_SYSWMEVENT ? event.syswm.msg : nullptr;
   if (!message || message->subsystem != SDL_SYSWM_X11) return false;
@@ -237,7 +238,7 @@ static bool ReadFrameExtents(Display* display, Window window, long extents[4]) {
   return whole;
 }
 
-bool AskX11FrameExtents(SDL_Window* probe, int& top, int& left, int& bottom, int& right) {
+bool AskWindowManagerForFrame(SDL_Window* probe, int& top, int& left, int& bottom, int& right) {
   Display* display;
   Window window;
   if (!X11Handles(probe, display, window)) return false;

@@ -1,0 +1,89 @@
+// SPDX-License-Identifier: MIT
+// What the runtime asks of the window system beyond SDL: one contract, built
+// once per platform (runtime/x11*.cpp on Linux, runtime/win32.cpp on
+// Windows), so that window.cpp, screen.cpp and platform.cpp are plain SDL and
+// read the same everywhere. Where the window system at hand has nothing to
+// offer (Wayland, the offscreen driver), a procedure answers false or does
+// nothing, and the runtime goes through SDL alone. Nothing outside runtime/
+// includes this header.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+struct SDL_Window;
+struct SDL_Rect;
+union SDL_Event;
+
+// The window system's own id of the window (its X window); 0 where it has
+// none the program uses.
+uint64_t NativeWindowId(SDL_Window* window);
+
+// ---- windows -------------------------------------------------------------
+
+// The window system's error handler around SDL, on before the first SDL_Init
+// and off after the last SDL_Quit (X11: SDL keeps the handler it finds and
+// puts it back before quitting). It lets pass only errors SDL causes late.
+void HandleWindowSystemErrors(bool on);
+// Destroys the window with what SDL 2.26 leaves of it (X11: its colormap).
+void DestroySdlWindow(SDL_Window* window);
+// Asks the window manager to take a window not yet shown fullscreen as it
+// shows it (X11: EWMH's state property).
+void AskFullscreenBeforeShowing(SDL_Window* window);
+// Whether the window manager holds the window fullscreen, in `holds`; false
+// where no window manager keeps that state.
+bool WindowManagerHoldsFullscreen(SDL_Window* window, bool& holds);
+// Whether the event is the window manager changing the window's state.
+bool IsWindowStateChange(const SDL_Event& event, SDL_Window* window);
+// Whether F11 is down now, as the window system has it; false where it
+// cannot tell.
+bool FullscreenKeyDownNow(SDL_Window* window);
+// Whether the event is the window system's own release of F11, which SDL
+// passes on for no window when it already counts the key up.
+bool IsFullscreenKeyRelease(const SDL_Event& event);
+// The keys down as the focused window goes; once the focus has reached the
+// window that replaced it, those still down are pressed again for SDL.
+void NoteKeysDown(SDL_Window* window);
+void PressKeysStillDown(SDL_Window* window);
+// What the window system sent a window whose id is in `closed` (windows the
+// program has closed since): true for a close request; a key is put back in
+// the queue as sent to `game`.
+bool AnswerClosedWindow(const SDL_Event& event, const std::vector<uint64_t>& closed,
+                           SDL_Window* game);
+// The frame the window manager will draw around the hidden window `probe`,
+// asked of it; false where it does not say.
+bool AskWindowManagerForFrame(SDL_Window* probe, int& top, int& left, int& bottom, int& right);
+
+// ---- presenting ----------------------------------------------------------
+
+// The window's background takes `pixel` (in the window's own pixel format)
+// and the rectangles are cleared to it: the window system paints them, now
+// and whenever they are uncovered. False where it cannot: the caller fills
+// them in the window surface.
+bool PaintMarginByWindowSystem(SDL_Window* window, uint32_t pixel, const SDL_Rect* bands, int count);
+
+// Memory of width × height x8r8g8b8 pixels (pitch bytes a row) that the
+// window system reads straight into the window, without a round trip a frame
+// (X11: MIT-SHM on a local server with a visual of that layout). False, and
+// nothing held, where there is none: SDL's window surface serves. One image
+// at a time: binding another releases the first.
+bool BindSharedImage(SDL_Window* window, int width, int height, uint32_t*& pixels, int& pitch);
+// Puts the image's rectangles into the window, each at (left, top) further,
+// and returns without waiting for the server to read them.
+void PutSharedImage(const SDL_Rect* rects, int count, int left, int top);
+// Returns once the window system has read what was put: before the pixels are
+// written again. Waits only while a put is really still outstanding.
+void AwaitSharedPut();
+// Gives the image back; the window must still exist.
+void ReleaseSharedImage();
+// The image and the connection it is put through: StopPlatform.
+void StopSharedPresenting();
+
+// ---- ending --------------------------------------------------------------
+
+// What ends the program from outside as a close request does (POSIX: SIGHUP,
+// SIGINT, SIGTERM, unless ignored when the game started). One the event
+// loop does not take up within two seconds ends the process at once.
+void WatchEndSignals();
+void UnwatchEndSignals();  // back to their defaults, the grace taken back
+bool EndRequested();       // one came and is not taken up yet
+bool TakeEndRequest();     // the same, taking it up
