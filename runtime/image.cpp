@@ -221,5 +221,9 @@ bool SetImagePixel(int image, int x, int y, uint32_t rgba) {
 bool SaveImagePng(int image, const char* path) {
   cairo_surface_t* surface = ImageSurface(image);
   if (!surface || !path) return false;
+#if CAIRO_HAS_PNG_FUNCTIONS
   return cairo_surface_write_to_png(surface, path) == CAIRO_STATUS_SUCCESS;
+#else
+  return false;  // a Cairo built without PNG, as the game itself needs none
+#endif
 }

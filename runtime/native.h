@@ -7,6 +7,7 @@
 // nothing, and the runtime goes through SDL alone. Nothing outside runtime/
 // includes this header.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -17,6 +18,13 @@ union SDL_Event;
 // The window system's own id of the window (its X window); 0 where it has
 // none the program uses.
 uint64_t NativeWindowId(SDL_Window* window);
+
+// The SDL video drivers that put a window on a real display here, in the
+// order to try them, as SDL's driver hint takes them ("x11,wayland").
+const char* RealWindowDrivers();
+// What is known to keep a driver the user chose from starting, to add to
+// SDL's own reason; empty when nothing more is known.
+const char* MissingDisplayReason(const char* chosenDriver);
 
 // ---- windows -------------------------------------------------------------
 
@@ -77,6 +85,13 @@ void AwaitSharedPut();
 void ReleaseSharedImage();
 // The image and the connection it is put through: StopPlatform.
 void StopSharedPresenting();
+
+// The pages of `rows` rows of rowBytes bytes from `origin`, pitch bytes
+// apart, taken in on another core, so that the first frame into fresh
+// window memory does not take them one fault at a time. Nothing where the
+// system cannot; FinishTakingInRows waits for it before the memory goes.
+void TakeInRows(uint8_t* origin, int rows, size_t rowBytes, int pitch);
+void FinishTakingInRows();
 
 // ---- ending --------------------------------------------------------------
 

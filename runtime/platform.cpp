@@ -25,20 +25,9 @@ static PlatformState platform;
 // Drivers that put a window on a real display. Anything else (offscreen,
 // dummy, a bare framebuffer) would run the game where nobody can see it.
 static bool ShowsRealWindows(const char* driver) {
-  return driver && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0);
-}
-
-// libwayland looks for a Wayland display named relatively (WAYLAND_DISPLAY, or
-// wayland-0 when that is unset) in XDG_RUNTIME_DIR. Without that folder the
-// connection cannot succeed, and libwayland says so on standard error each
-// time SDL probes for Wayland: five times over the start-up retries on a
-// machine with no display at all.
-static bool WaylandReachable() {
-  if (const char* socket = SDL_getenv("WAYLAND_SOCKET"); socket && socket[0] != '\0') return true;
-  const char* name = SDL_getenv("WAYLAND_DISPLAY");
-  if (name && name[0] == '/') return true;
-  const char* runtimeDir = SDL_getenv("XDG_RUNTIME_DIR");
-  return runtimeDir && runtimeDir[0] == '/';
+  if (!driver || !driver[0]) return false;
+  const std::string drivers = std::string(",") + RealWindowDrivers() + ",";
+  return drivers.find(std::string(",") + driver + ",") != std::string::npos;
 }
 
 const char* ChosenVideoDriver() {
@@ -50,10 +39,9 @@ const char* PlatformFailure() { return platform.failure.c_str(); }
 
 // One attempt at starting SDL on an acceptable driver; false leaves SDL down.
 static bool TryStart() {
-  // Only the drivers that can put a window on a display are tried, in SDL's
-  // own order, and Wayland only where it might answer. A driver the user
-  // names in SDL_VIDEODRIVER takes precedence over this hint.
-  SDL_SetHint(SDL_HINT_VIDEODRIVER, WaylandReachable() ? "x11,wayland" : "x11");
+  // Only the drivers that can put a window on a display are tried. A driver
+  // the user names in SDL_VIDEODRIVER takes precedence over this hint.
+  SDL_SetHint(SDL_HINT_VIDEODRIVER, RealWindowDrivers());
   // The program turns SIGINT and SIGTERM into close requests itself, with a
   // way out when the loop is stuck.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
@@ -112,8 +100,7 @@ bool StartPlatform() {
     }
   }
   HandleWindowSystemErrors(false);
-  if (chosen && std::strcmp(chosen, "wayland") == 0 && !WaylandReachable())
-    platform.failure += " (XDG_RUNTIME_DIR unset: no Wayland display can be found)";
+  if (chosen) platform.failure += MissingDisplayReason(chosen);
   return false;
 }
 

@@ -1,12 +1,43 @@
 // SPDX-License-Identifier: MIT
-// The signals that end the program, on POSIX systems: runtime/native.h's
-// ending, for Linux.
+// runtime/native.h's parts that are the Linux desktop's, not X11's: which
+// drivers show a window, the signals that end the program, and a new window
+// surface's pages taken in.
+#include <SDL.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
+#include <cstddef>
+#include <cstring>
 #include <iterator>
+#include <system_error>
+#include <thread>
 
 #include "runtime/native.h"
+
+// libwayland looks for a Wayland display named relatively (WAYLAND_DISPLAY, or
+// wayland-0 when that is unset) in XDG_RUNTIME_DIR. Without that folder the
+// connection cannot succeed, and libwayland says so on standard error each
+// time SDL probes for Wayland: five times over the start-up retries on a
+// machine with no display at all.
+static bool WaylandReachable() {
+  if (const char* socket = SDL_getenv("WAYLAND_SOCKET"); socket && socket[0] != '\0') return true;
+  const char* name = SDL_getenv("WAYLAND_DISPLAY");
+  if (name && name[0] == '/') return true;
+  const char* runtimeDir = SDL_getenv("XDG_RUNTIME_DIR");
+  return runtimeDir && runtimeDir[0] == '/';
+}
+
+const char* RealWindowDrivers() {
+  // In SDL's own order, and Wayland only where it might answer.
+  return WaylandReachable() ? "x11,wayland" : "x11";
+}
+
+const char* MissingDisplayReason(const char* chosenDriver) {
+  if (std::strcmp(chosenDriver, "wayland") == 0 && !WaylandReachable())
+    return " (XDG_RUNTIME_DIR unset: no Wayland display can be found)";
+  return "";
+}
 
 // A hang-up (the terminal or session going away), an interrupt (Ctrl+C) and a
 // termination request (a service manager's stop, `timeout`) end the program
@@ -80,3 +111,35 @@ bool TakeEndRequest() {
   endRequested = 0;
   return true;
 }
+
+// A window surface just made has no pages yet: the first frame took them one
+// fault at a time as it filled them, a good part of the wait for the first
+// fullscreen picture on a large screen (docs/performance.md has the
+// figures). The second core takes them in instead while the first frame's
+// labels render. Only the rows' parts the frame
+// covers: the margin is the server's, and pages of it would be memory for
+// nothing.
+// Lone on purpose: a thread, joined by FinishTakingInRows.
+static std::jthread framePrefault;
+
+void TakeInRows(uint8_t* origin, int rows, size_t rowBytes, int pitch) {
+#ifdef MADV_POPULATE_WRITE
+  framePrefault = {};  // one at a time
+  try {
+    framePrefault = std::jthread([=] {
+      const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+      for (int y = 0; y < rows; ++y) {
+        const uintptr_t start = reinterpret_cast<uintptr_t>(origin) + size_t(y) * pitch;
+        const uintptr_t begin = start & ~(page - 1);
+        const uintptr_t end = (start + rowBytes + page - 1) & ~(page - 1);
+        // Fails harmlessly where the kernel predates it: the faults come back.
+        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+      }
+    });
+  } catch (const std::system_error&) {
+    // No thread to be had: the first frame takes the faults as before.
+  }
+#endif
+}
+
+void FinishTakingInRows() { framePrefault = {}; }

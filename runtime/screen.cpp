@@ -14,15 +14,11 @@
 
 #include <SDL.h>
 #include <pixman.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <cstring>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "runtime/colour.h"
@@ -135,37 +131,8 @@ SDL_Window* ScreenWindow() { return screen.window; }
 
 int StartSpriteService() { return SDL_WasInit(SDL_INIT_VIDEO) ? 1 : 0; }
 
-// A window surface just made has no pages yet: the first frame took them one
-// fault at a time as it filled them, a good part of the wait for the first
-// fullscreen picture on a large screen (docs/performance.md has the
-// figures). The second core takes them in instead
-// while the first frame's labels render. Only the rows' parts the frame
-// covers: the margin is the server's, and pages of it would be memory for
-// nothing.
-static std::jthread framePrefault;
-
-static void PrefaultFrame(uint8_t* origin, int rows, size_t rowBytes, int pitch) {
-#ifdef MADV_POPULATE_WRITE
-  framePrefault = {};  // one at a time
-  try {
-    framePrefault = std::jthread([=] {
-      const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
-      for (int y = 0; y < rows; ++y) {
-        const uintptr_t start = reinterpret_cast<uintptr_t>(origin) + size_t(y) * pitch;
-        const uintptr_t begin = start & ~(page - 1);
-        const uintptr_t end = (start + rowBytes + page - 1) & ~(page - 1);
-        // Fails harmlessly where the kernel predates it: the faults come back.
-        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
-      }
-    });
-  } catch (const std::system_error&) {
-    // No thread to be had: the first frame takes the faults as before.
-  }
-#endif
-}
-
 static void ReleaseScreen() {
-  framePrefault = {};  // done with the surface before it goes
+  FinishTakingInRows();  // done with the surface before it goes
   if (screen.shared) ReleaseSharedImage();
   DropDraws();
   ForgetSprites();
@@ -194,7 +161,7 @@ static bool ComposeInWindow(uint8_t* origin, int pitch) {
                                                reinterpret_cast<uint32_t*>(origin), pitch);
   screen.composedInWindow = screen.frameImage != nullptr;
   if (screen.composedInWindow)
-    PrefaultFrame(origin, screen.height, static_cast<size_t>(screen.width) * 4, pitch);
+    TakeInRows(origin, screen.height, static_cast<size_t>(screen.width) * 4, pitch);
   return screen.composedInWindow;
 }
 

@@ -11,6 +11,8 @@
 
 #include "runtime/native.h"
 
+const char* RealWindowDrivers() { return "windows"; }
+const char* MissingDisplayReason(const char*) { return ""; }
 uint64_t NativeWindowId(SDL_Window*) { return 0; }
 void HandleWindowSystemErrors(bool) {}
 void DestroySdlWindow(SDL_Window* window) { SDL_DestroyWindow(window); }
@@ -30,6 +32,8 @@ void PutSharedImage(const SDL_Rect*, int, int, int) {}
 void AwaitSharedPut() {}
 void ReleaseSharedImage() {}
 void StopSharedPresenting() {}
+void TakeInRows(uint8_t*, int, size_t, int) {}
+void FinishTakingInRows() {}
 
 // Ctrl+C, Ctrl+Break, the console window closed, the user logging off and
 // the system shutting down all come to a handler on a thread of the
