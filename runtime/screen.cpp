@@ -52,6 +52,26 @@ struct ChangedArea {
   int tx0, ty0, tx1, ty1;
 };
 
+// A window surface as the screen saw it. SDL may make a new surface at the
+// address of the one it has just freed (a resized window), so the address
+// alone does not tell them apart: its pixels and size go with it.
+struct SurfaceSeen {
+  SDL_Surface* surface = nullptr;
+  void* pixels = nullptr;
+  int width = 0;
+  int height = 0;
+};
+
+static SurfaceSeen Seen(SDL_Surface* s) {
+  return s ? SurfaceSeen{s, s->pixels, s->w, s->h} : SurfaceSeen{};
+}
+
+static bool IsSame(const SurfaceSeen& seen, SDL_Surface* s) {
+  const SurfaceSeen now = Seen(s);
+  return seen.surface == now.surface && seen.pixels == now.pixels && seen.width == now.width &&
+         seen.height == now.height;
+}
+
 // One open screen. ReleaseScreen gives everything back and starts the record
 // afresh in one statement, so no field can be forgotten on the way.
 struct OpenScreenState {
@@ -66,11 +86,11 @@ struct OpenScreenState {
   bool shared = false;
   uint32_t* sharedPixels = nullptr;
   int sharedPitch = 0;
-  SDL_Surface* boundTo = nullptr;        // otherwise, the window surface the frame is bound to
+  SurfaceSeen boundTo;                   // otherwise, the window surface the frame is bound to
   bool composedInWindow = false;         // the frame lies in the window's pixels
   std::vector<uint32_t> frameBits;       // otherwise, the frame's own pixels
   SDL_Surface* frameSurface = nullptr;   // over frameBits, for blitting
-  SDL_Surface* presentedTo = nullptr;    // the window surface last written
+  SurfaceSeen presentedTo;               // the window surface last written
   int presentedWidth = 0;                // the window's size when last written
   int presentedHeight = 0;
   bool marginByServer = false;           // the window system paints the margin
@@ -186,7 +206,7 @@ static bool ComposeApart() {
 // blank, so the frame bound to it is made whole again.
 static bool BindFrame(SDL_Surface* surface) {
   UnrefImage(screen.frameImage);
-  screen.boundTo = surface;
+  screen.boundTo = Seen(surface);
   screen.composedInWindow = false;
   screen.wholeFrameStale = true;
   if (screen.shared) {
@@ -565,7 +585,7 @@ static void RepaintWholeFrame() {
 // Copies the changed parts of the frame (or all of it) into the window.
 static void PutOnScreen(bool whole) {
   SDL_Surface* surface = WindowSurface();
-  if (surface != screen.boundTo || !screen.frameImage) {
+  if (!IsSame(screen.boundTo, surface) || !screen.frameImage) {
     // The frame went with the surface it was bound to: the next one is made
     // whole in the new surface.
     BindFrame(surface);
@@ -573,7 +593,7 @@ static void PutOnScreen(bool whole) {
   }
   int windowWidth = surface ? surface->w : 0, windowHeight = surface ? surface->h : 0;
   if (!surface) SDL_GetWindowSizeInPixels(screen.window, &windowWidth, &windowHeight);
-  if (surface != screen.presentedTo || windowWidth != screen.presentedWidth ||
+  if (!IsSame(screen.presentedTo, surface) || windowWidth != screen.presentedWidth ||
       windowHeight != screen.presentedHeight) {
     // A new surface, or a window of a new size, starts out blank: the
     // margin is painted once, and every frame after only sends the screen's
@@ -614,7 +634,7 @@ static void PutOnScreen(bool whole) {
     screen.presentRects.front() = SDL_Rect{0, 0, surface->w, surface->h};
   if (SDL_UpdateWindowSurfaceRects(screen.window, screen.presentRects.data(),
                                    static_cast<int>(screen.presentRects.size())) == 0) {
-    screen.presentedTo = surface;
+    screen.presentedTo = Seen(surface);
     screen.presentedWidth = windowWidth;
     screen.presentedHeight = windowHeight;
     screen.wholeWindowStale = false;
@@ -637,7 +657,7 @@ bool DrawnInOpenFrame(const Sprite& s) {
 void PresentFrame() {
   if (!screen.window) return;
   SDL_Surface* surface = WindowSurface();
-  if ((surface != screen.boundTo || !screen.frameImage) && !BindFrame(surface)) {
+  if ((!IsSame(screen.boundTo, surface) || !screen.frameImage) && !BindFrame(surface)) {
     DropDraws();  // nowhere to compose this frame: the next one tries again
     screen.frameOpen = false;
     return;
@@ -680,7 +700,7 @@ void CaptureFrames(bool on) {
 
 bool LastFramePixels(std::vector<uint32_t>& pixels, int& width, int& height) {
   if (!lasting.capturing || !screen.capturedFrame || !screen.frameImage) return false;
-  if (WindowSurface() != screen.boundTo) return false;  // the frame is gone
+  if (!IsSame(screen.boundTo, WindowSurface())) return false;  // the frame is gone
   pixels.resize(static_cast<size_t>(screen.width) * screen.height);
   const uint8_t* bits = reinterpret_cast<const uint8_t*>(pixman_image_get_data(screen.frameImage));
   const int stride = pixman_image_get_stride(screen.frameImage);

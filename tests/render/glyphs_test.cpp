@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/mman.h>
 #include <unistd.h>
+#endif
 #include <zlib.h>
 
 #include <cstdint>
@@ -64,17 +68,34 @@ std::vector<unsigned char> MakeRecord(const std::string& document, RecordOptions
 class GuardedBytes {
  public:
   explicit GuardedBytes(const std::vector<unsigned char>& bytes, size_t length) {
-    size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+#ifdef _WIN32
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    const size_t page = system.dwPageSize;
+#else
+    const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+#endif
     size_t dataPages = (length + page - 1) / page;
     size_ = (dataPages + 1) * page;
+#ifdef _WIN32
+    base_ = static_cast<unsigned char*>(VirtualAlloc(nullptr, size_, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    EXPECT_NE(base_, nullptr);
+    DWORD before = 0;
+    EXPECT_NE(VirtualProtect(base_ + dataPages * page, page, PAGE_NOACCESS, &before), 0);
+#else
     void* base = mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     EXPECT_NE(base, MAP_FAILED);
     base_ = static_cast<unsigned char*>(base);
     EXPECT_EQ(mprotect(base_ + dataPages * page, page, PROT_NONE), 0);
+#endif
     data_ = base_ + dataPages * page - length;
     if (length) std::memcpy(data_, bytes.data(), length);
   }
+#ifdef _WIN32
+  ~GuardedBytes() { VirtualFree(base_, 0, MEM_RELEASE); }
+#else
   ~GuardedBytes() { munmap(base_, size_); }
+#endif
   const unsigned char* data() const { return data_; }
 
  private:

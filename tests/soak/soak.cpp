@@ -38,6 +38,7 @@
 #include "shell/startup.h"
 #include "shell/state.h"
 #include "shell/tick.h"
+#include "tests/support/env_scope.h"
 #include "tests/support/registry_check.h"
 #include "tests/support/stepping_clock.h"
 #include "tests/support/virtual_pad.h"
@@ -497,8 +498,8 @@ int main(int argc, char** argv) {
   const uint32_t seed = argc > 2 ? static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 10)) : 1;
   rng.seed(seed);
   testclock::Install(1000 + seed % 100000);
-  setenv("SDL_VIDEODRIVER", "offscreen", 0);
-  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  if (!std::getenv("SDL_VIDEODRIVER")) SetEnvironment("SDL_VIDEODRIVER", "offscreen");
+  if (!std::getenv("SDL_AUDIODRIVER")) SetEnvironment("SDL_AUDIODRIVER", "dummy");
 
   std::memset(&keyboard, 0, sizeof keyboard);
   keyboard.focused = true;

@@ -5,23 +5,26 @@
 #include <optional>
 #include <string>
 
+// Sets (or, for null, removes) an environment variable, on every system.
+inline void SetEnvironment(const char* name, const char* value) {
+#ifdef _WIN32
+  _putenv_s(name, value ? value : "");
+#else
+  if (value) {
+    setenv(name, value, 1);
+  } else {
+    unsetenv(name);
+  }
+#endif
+}
+
 class EnvScope {
  public:
   EnvScope(const char* name, const char* value) : name_(name) {
     if (const char* old = std::getenv(name)) old_ = old;
-    if (value) {
-      setenv(name, value, 1);
-    } else {
-      unsetenv(name);
-    }
+    SetEnvironment(name, value);
   }
-  ~EnvScope() {
-    if (old_) {
-      setenv(name_, old_->c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
+  ~EnvScope() { SetEnvironment(name_, old_ ? old_->c_str() : nullptr); }
   EnvScope(const EnvScope&) = delete;
   EnvScope& operator=(const EnvScope&) = delete;
 

@@ -17,6 +17,7 @@
 #include "shell/startup.h"
 #include "shell/state.h"
 #include "shell/tick.h"
+#include "tests/support/env_scope.h"
 #include "tests/support/stepping_clock.h"
 
 namespace probe {
@@ -26,7 +27,7 @@ class ProgramTest : public testing::Test {
   KeyboardSubstitute keyboard{};
 
   void SetUp() override {
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    SetEnvironment("SDL_VIDEODRIVER", "offscreen");
     testclock::Install(1000);
     keyboard = KeyboardSubstitute{};
     keyboard.focused = true;

@@ -47,6 +47,7 @@
 #include "shell/display.h"
 #include "shell/state.h"
 #include "tests/support/pixels.h"
+#include "tests/support/env_scope.h"
 #include "tests/support/stepping_clock.h"
 
 namespace probe {
@@ -90,7 +91,7 @@ class PlatformTest : public testing::Test {
 
   // The platform alone, for fixtures that set up part of the program first.
   static void StartOffscreen() {
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    SetEnvironment("SDL_VIDEODRIVER", "offscreen");
     ASSERT_TRUE(StartPlatform()) << "the offscreen video driver did not start";
   }
 };
