@@ -26,6 +26,10 @@ const char* RealWindowDrivers();
 // SDL's own reason; empty when nothing more is known.
 const char* MissingDisplayReason(const char* chosenDriver);
 
+// Standard output and error to the console the program was started from,
+// where they lead nowhere yet (Windows); nothing elsewhere.
+void AttachParentConsole();
+
 // ---- windows -------------------------------------------------------------
 
 // The window system's error handler around SDL, on before the first SDL_Init

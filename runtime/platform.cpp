@@ -42,6 +42,9 @@ static bool TryStart() {
   // Only the drivers that can put a window on a display are tried. A driver
   // the user names in SDL_VIDEODRIVER takes precedence over this hint.
   SDL_SetHint(SDL_HINT_VIDEODRIVER, RealWindowDrivers());
+  // Windows would otherwise scale a window on a 125 %, 150 % or 200 %
+  // desktop as a bitmap, blurring it; the game sizes itself in real pixels.
+  SDL_SetHint(SDL_HINT_WINDOWS_DPI_AWARENESS, "permonitorv2");
   // The program turns SIGINT and SIGTERM into close requests itself, with a
   // way out when the loop is stuck.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
@@ -119,3 +122,5 @@ void StopPlatform() {
     platform = PlatformState{};
   }
 }
+
+void UseParentConsole() { AttachParentConsole(); }

@@ -17,3 +17,8 @@ const char* PlatformFailure();
 // Releases everything StartPlatform and the other services still hold:
 // sprites, screen, windows, timers, keyboard, controllers. Safe to call more than once.
 void StopPlatform();
+
+// Before --help or --version write to standard output: a Windows program
+// with windows has no console of its own and takes the one it was started
+// from, where there is one and the output goes nowhere else.
+void UseParentConsole();

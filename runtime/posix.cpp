@@ -28,6 +28,8 @@ static bool WaylandReachable() {
   return runtimeDir && runtimeDir[0] == '/';
 }
 
+void AttachParentConsole() {}
+
 const char* RealWindowDrivers() {
   // In SDL's own order, and Wayland only where it might answer.
   return WaylandReachable() ? "x11,wayland" : "x11";

@@ -8,12 +8,22 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdio>
 
 #include "runtime/native.h"
 
 const char* RealWindowDrivers() { return "windows"; }
 const char* MissingDisplayReason(const char*) { return ""; }
 uint64_t NativeWindowId(SDL_Window*) { return 0; }
+
+void AttachParentConsole() {
+  // Output already going somewhere (a file, a pipe) stays there.
+  const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  if (out && out != INVALID_HANDLE_VALUE) return;
+  if (!AttachConsole(ATTACH_PARENT_PROCESS)) return;
+  std::freopen("CONOUT$", "w", stdout);
+  std::freopen("CONOUT$", "w", stderr);
+}
 void HandleWindowSystemErrors(bool) {}
 void DestroySdlWindow(SDL_Window* window) { SDL_DestroyWindow(window); }
 void AskFullscreenBeforeShowing(SDL_Window*) {}

@@ -47,6 +47,8 @@ static constexpr const char* Usage =
 
 int AnswerArguments(int argc, const char* const argv[]) {
   for (int i = 1; i < argc; ++i) {
+    const bool asked = std::strcmp(argv[i], "--version") == 0 || std::strcmp(argv[i], "--help") == 0;
+    if (asked) UseParentConsole();
     if (std::strcmp(argv[i], "--version") == 0) {
       std::printf("%s %s\n", ProductName, ProductVersion);
     } else if (std::strcmp(argv[i], "--help") == 0) {

@@ -5,7 +5,8 @@
 #   tools/pellovar.sh test   install what is missing, build everything, run every test
 #   tools/pellovar.sh windows  install the MinGW-w64 cross tools, build the libraries
 #                            for Windows (tools/windows-libs.sh, cached outside the
-#                            tree) and cross-build the game in build-windows
+#                            tree), cross-build the game and pack its zip in
+#                            build-windows
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -79,7 +80,22 @@ case "${1:-}" in
       -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DPELLOVAR_WINDOWS_PREFIX="$prefix" \
       -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF -DPELLOVAR_BENCH=OFF >/dev/null
     cmake --build "$WINDOWS_BUILD" -j "$(nproc)" --target pellovar
-    echo "Built $WINDOWS_BUILD/pellovar.exe (with libcairo-2.dll beside it); libraries in $prefix"
+    # The zip a player unpacks: the game stripped, Cairo's DLL, the licences
+    # of everything inside, and a short README.
+    version=$(sed -n 's/^project(pellovar VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+    name=pellovar-$version-windows-x86_64
+    stage=$WINDOWS_BUILD/zip/$name
+    rm -rf "$WINDOWS_BUILD/zip" "$WINDOWS_BUILD/$name.zip"
+    mkdir -p "$stage/licenses"
+    x86_64-w64-mingw32-strip -o "$stage/pellovar.exe" "$WINDOWS_BUILD/pellovar.exe"
+    cp "$WINDOWS_BUILD/libcairo-2.dll" "$stage/"
+    sed 's/$/\r/' LICENSE >"$stage/LICENSE.txt"
+    sed -e "s/@VERSION@/$version/" -e 's/$/\r/' packaging/windows/README.txt.in >"$stage/README.txt"
+    while IFS=$'\t' read -r library _ folder; do
+      [ "$library" = googletest ] || cp -r "$prefix/$folder" "$stage/licenses/$library"
+    done <"$prefix/licenses.tsv"
+    (cd "$WINDOWS_BUILD/zip" && zip -qr "../$name.zip" "$name")
+    echo "Built $WINDOWS_BUILD/$name.zip"
     ;;
   *)
     echo "usage: $0 play|test|windows" >&2
