@@ -32,6 +32,11 @@ void AttachParentConsole();
 
 // ---- windows -------------------------------------------------------------
 
+// Whether the window system's own events are wanted (X11: the window
+// manager's state and what reaches a replaced window). On Windows every
+// window message would be queued for nothing.
+bool WantsWindowSystemEvents();
+
 // The window system's error handler around SDL, on before the first SDL_Init
 // and off after the last SDL_Quit (X11: SDL keeps the handler it finds and
 // puts it back before quitting). It lets pass only errors SDL causes late.

@@ -14,6 +14,7 @@
 
 const char* RealWindowDrivers() { return "windows"; }
 const char* MissingDisplayReason(const char*) { return ""; }
+bool WantsWindowSystemEvents() { return false; }
 uint64_t NativeWindowId(SDL_Window*) { return 0; }
 
 void AttachParentConsole() {

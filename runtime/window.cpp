@@ -142,8 +142,9 @@ int OpenAppWindow(int number, int x, int y, int width, int height, const std::st
     AskFullscreenBeforeShowing(window);
     if (!(flags & WindowHidden)) SDL_ShowWindow(window);
   }
-  // The window manager's fullscreen reaches the program only this way.
-  SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+  // The window manager's fullscreen, and what reaches a window since
+  // replaced, come only this way where the window system needs them.
+  if (WantsWindowSystemEvents()) SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
   int clientWidth = 0, clientHeight = 0;
   SDL_GetWindowSize(window, &clientWidth, &clientHeight);
   if (clientWidth != width || clientHeight != height) {

@@ -27,6 +27,8 @@ struct X11WindowState {
 
 static X11WindowState x11Windows;
 
+bool WantsWindowSystemEvents() { return true; }
+
 uint64_t NativeWindowId(SDL_Window* window) {
   Display* display;
   Window xWindow;

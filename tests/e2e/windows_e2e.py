@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: MIT
 """The Windows zip's pellovar.exe under Wine, in Xvfb with openbox, against the
-Linux build on the same desktop: --version, the same window size and menu
+Linux build on the same desktop: --version and the version information, the
+same window size and menu
 panel, held keys start a one-player game and move its figure, F11 fills the
 screen and gives the window back, and a close request ends it with status 0.
 
@@ -109,6 +110,10 @@ def main():
                                  capture_output=True, text=True, timeout=120)
         assert (version.returncode, version.stdout) == (0, "Pellovar 1.0.1.8\n"), f"--version: {version}"
         print("ok: --version answers under Wine")
+        carried = open(exe, "rb").read()
+        for text in ("ProductName", "Pellovar", "1.0.1.8", "MIT licence"):
+            assert text.encode("utf-16-le") in carried, f"the version information lacks {text!r}"
+        print("ok: the exe carries its version information")
         with desktop(SCREEN, "openbox") as display:
             size = check_linux(display, program, artifacts)
             check_windows(display, exe, size, artifacts)
