@@ -35,7 +35,10 @@ bool IsFullscreenKeyRelease(const SDL_Event&) { return false; }
 void NoteKeysDown(SDL_Window*) {}
 void PressKeysStillDown(SDL_Window*) {}
 bool AnswerClosedWindow(const SDL_Event&, const std::vector<uint64_t>&, SDL_Window*) { return false; }
-bool AskWindowManagerForFrame(SDL_Window*, int&, int&, int&, int&) { return false; }
+// Windows knows a window's frame as soon as it exists, hidden or not.
+bool AskWindowManagerForFrame(SDL_Window* probe, int& top, int& left, int& bottom, int& right) {
+  return SDL_GetWindowBordersSize(probe, &top, &left, &bottom, &right) == 0;
+}
 
 bool PaintMarginByWindowSystem(SDL_Window*, uint32_t, const SDL_Rect*, int) { return false; }
 bool BindSharedImage(SDL_Window*, int, int, uint32_t*&, int&) { return false; }

@@ -512,7 +512,11 @@ void GetWindowFrame(int number, int& top, int& left, int& bottom, int& right) {
 
 bool MeasureNewWindowFrame(int& top, int& left, int& bottom, int& right) {
   top = left = bottom = right = 0;
-  if (!SDL_WasInit(SDL_INIT_VIDEO) || std::string(SDL_GetCurrentVideoDriver()) != "x11") return false;
+  // Only where windows are real: an offscreen window has no frame to ask for.
+  if (!SDL_WasInit(SDL_INIT_VIDEO) ||
+      std::string(RealWindowDrivers()).find(SDL_GetCurrentVideoDriver()) == std::string::npos) {
+    return false;
+  }
   SDL_Window* probe = SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 64, 64,
                                        SDL_WINDOW_HIDDEN);
   if (!probe) return false;
