@@ -114,6 +114,10 @@ def main():
         for text in ("ProductName", "Pellovar", "1.0.1.8", "MIT licence"):
             assert text.encode("utf-16-le") in carried, f"the version information lacks {text!r}"
         print("ok: the exe carries its version information")
+        # A Wine session started without a display (the run above, or the unit
+        # tests before it) lingers a while and would take the game's windows
+        # nowhere: the game starts a session of its own, with the display.
+        subprocess.run(["wineserver", "-w"], timeout=120)
         with desktop(SCREEN, "openbox") as display:
             size = check_linux(display, program, artifacts)
             check_windows(display, exe, size, artifacts)
