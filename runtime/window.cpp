@@ -2,15 +2,14 @@
 #include "runtime/window.h"
 
 #include <SDL.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <map>
 #include <vector>
 
 #include "runtime/image.h"
-#include "runtime/screen.h"
 #include "runtime/native.h"
+#include "runtime/screen.h"
 #include "runtime/service_links.h"
 
 // The message code WaitEvent returns after running a timer callback, as the
