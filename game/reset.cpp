@@ -6,7 +6,7 @@
 
 #include "game/figure.h"
 #include "render/label.h"
-#include "shell/state.h"
+#include "game/state.h"
 
 void ResetGame() {
   // Each destruction removes its record from the very map being searched, so

@@ -11,7 +11,7 @@
 #include "runtime/clock.h"
 #include "runtime/random.h"
 #include "runtime/text.h"
-#include "shell/state.h"
+#include "game/state.h"
 
 constexpr int64_t FirstSideRepeat = 90;
 constexpr int64_t FurtherSideRepeat = 45;

@@ -33,4 +33,8 @@ void QuitProgram(int32_t keyCode);
 void ChangeScale(int32_t keyCode);
 // The "Scale:" caption again after the scale changed outside the menu (F11).
 void RefreshScaleCaption();
+
+// The menu screen: a panel with the entries stacked in the middle and a bar
+// behind the selected one; composes and shows one frame, returns its time.
+int64_t DrawMenuScreen();
 int64_t MenuLogic();

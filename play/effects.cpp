@@ -9,7 +9,7 @@
 #include "runtime/clock.h"
 #include "runtime/random.h"
 #include "runtime/text.h"
-#include "shell/state.h"
+#include "game/state.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "runtime/clock.h"
 #include "runtime/random.h"
 #include "render/display.h"
-#include "shell/state.h"
+#include "game/state.h"
 
 constexpr int32_t FieldWidth = 10;
 constexpr int32_t FieldHeight = 20;

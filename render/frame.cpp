@@ -10,7 +10,7 @@
 #include "runtime/screen.h"
 #include "runtime/text.h"
 #include "render/display.h"
-#include "shell/state.h"
+#include "game/state.h"
 
 constexpr uint32_t BackdropColour = BrightFace;
 

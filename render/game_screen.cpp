@@ -6,7 +6,7 @@
 #include "render/screens.h"
 #include "runtime/clock.h"
 #include "render/display.h"
-#include "shell/state.h"
+#include "game/state.h"
 
 // Who wins a cell where two items meet; 5 is left free.
 constexpr uint8_t FieldPriority = 1;

@@ -5,7 +5,6 @@
 #include "game/cell.h"
 #include "render/frame.h"
 #include "render/label.h"
-#include "render/screens.h"
 #include "runtime/clock.h"
 #include "runtime/text.h"
 #include "render/display.h"
