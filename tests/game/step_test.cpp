@@ -530,11 +530,6 @@ TEST_F(StepTest, RunningOutOfMemoryAtALockCostsCellsOrTimeNeverTheGame) {
   }
 }
 
-TEST_F(StepTest, GameTickReportsItsDuration) {
-  testclock::Install(clockNow, 7);
-  EXPECT_EQ(GameTick(), 7);
-}
-
 TEST_F(TwoPlayerStepTest, OnePlayersGameOverLeavesTheOtherPlaying) {
   Settle(3, 4, Green, 0);
   GiveNext(3, Blue, 0);

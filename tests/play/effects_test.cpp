@@ -201,32 +201,31 @@ TEST(EffectCreators, DurationsAndPeriodsInMilliseconds) {
   EXPECT_EQ(ListCount(EffectList), 0u);
 }
 
-TEST(EffectCreators, EachSetsOnlyItsOwnModifier) {
+TEST(EffectCreators, ModifiersStartedOnOneCellAllRunTogether) {
   ZeroGlobalState();
   gameState.now = 100;
   CellStyle* cell = GameCell(Rgb(223, 31, 31));
   StartSpin(cell, 2.0f, 0.032f, -35.0f, 10.0f);
-  EffectRecord* record = cell->effect;
-  ASSERT_NE(record, nullptr);
-  EXPECT_EQ(ListCount(EffectList), 1u);
-  EXPECT_EQ(record->angle, 10.0f);
-  EXPECT_EQ(record->angleStep, -35.0f);
-
   StartScale(cell, -1.0f, 0.7f);
   StartColourShift(cell, 0.384f, 0.01f, 0);
-  EXPECT_EQ(cell->effect, record) << "the owner's record is reused";
-  EXPECT_EQ(ListCount(EffectList), 1u);
-  EXPECT_EQ(record->angle, 10.0f);
-  EXPECT_EQ(record->angleStep, -35.0f);
-  EXPECT_EQ(record->spinEnd, 2100);
-  EXPECT_EQ(record->spinPeriod, 32);
-  EXPECT_EQ(record->scale, 0.7f);
-  EXPECT_EQ(record->scaleEnd, Forever);
-  EXPECT_EQ(record->baseColour, static_cast<uint32_t>(Rgb(223, 31, 31)));
-  EXPECT_TRUE(IsPaletteColour(record->shownColour)) << record->shownColour;
-  EXPECT_EQ(record->shownKey, DecimalText(record->shownColour));
-  EXPECT_EQ(record->blinkEnd, 0);
-  EXPECT_EQ(record->overrideEnd, 0);
+  ASSERT_EQ(ListCount(EffectList), 1u) << "one record per owner, reused by every start";
+  const EffectRecord& effect = *cell->effect;
+
+  gameState.now = 101;
+  AdvanceEffects();
+  EXPECT_TRUE(effect.spinActive);
+  EXPECT_EQ(effect.angle, -25.0f) << "a later start lost the spin's angle or step";
+  EXPECT_TRUE(effect.scaleActive);
+  EXPECT_EQ(effect.scale, 0.7f);
+  EXPECT_TRUE(effect.shiftActive);
+  EXPECT_NE(effect.shownColour, effect.baseColour) << "the shift has begun";
+  EXPECT_FALSE(effect.blinkActive) << "nothing started a blink";
+  EXPECT_FALSE(effect.overrideActive) << "nothing started an override";
+
+  gameState.now = 2101;
+  AdvanceEffects();
+  EXPECT_FALSE(effect.spinActive) << "the spin ends after its two seconds";
+  EXPECT_TRUE(effect.scaleActive) << "the scale has no end";
 }
 
 TEST(EffectLifetime, CopiedCellCarriesItsOwnRecord) {
@@ -430,13 +429,6 @@ TEST(EffectAdvance, ColourShiftEndsOnTheCellsOwnColour) {
     EXPECT_EQ(cell->effect->shiftActive, 0);
   }
   EXPECT_GT(exact, cells * 6 / 10) << exact << " of " << cells << " ended on their own colour";
-}
-
-TEST(EffectAdvance, ReturnsTheTimeItTookOnTheProgramClock) {
-  ZeroGlobalState();
-  testclock::Install(40, 7);
-  EXPECT_EQ(AdvanceEffects(), 7);
-  testclock::Remove();
 }
 
 TEST(EffectSpread, NeighboursTakeTheFigureColourAndShowAFixedBlend) {

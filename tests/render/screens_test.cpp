@@ -15,6 +15,7 @@
 #include "render/frame.h"
 #include "render/screens.h"
 #include "runtime/text.h"
+#include "shell/version.h"
 #include "tests/support/screen_fixture.h"
 
 using probe::Backdrop;
@@ -232,15 +233,6 @@ TEST_F(GameScreen, NoGameShowsOnlyTheBackgroundAndGameLabels) {
     EXPECT_TRUE(Near(frame.At(cx, 33 * 18 + 9), Rgb(10, 10, 10))) << "playerCount " << +count;
     EXPECT_TRUE(Near(frame.At(cx, 36 * 18 + 9), Backdrop)) << "menu labels stay hidden";
   }
-}
-
-TEST_F(GameScreen, ReturnsTheTimeItTook) {
-  gameState.playerCount = 1;
-  PlayerWithField(0);
-  testclock::Install(0, 7);  // each reading 7 ms after the one before
-  // Read at the start, once by the drawing, and at the end.
-  EXPECT_EQ(DrawGameScreen(), 14);
-  EXPECT_EQ(DrawMenuScreen(), 14);
 }
 
 // ---- game screen with the real styles ------------------------------------------
@@ -461,7 +453,7 @@ TEST_F(MenuScreenLook, MainMenuWithTheRealStyles) {
   ListFirst(menuState.entries);
   ListNext(menuState.entries);  // the second entry is selected
   MenuItem& header = MapAddOrFind(menuState.items, "v");
-  header.label = TextAt("Pellovar [1.0.1.8]", 1.5f, 0xF6FFF6, MenuLabelLayer,
+  header.label = TextAt(ProductTitle, 1.5f, 0xF6FFF6, MenuLabelLayer,
                         AlignLeft | AlignTop, 4, 34);
   header.label->alpha = 88;
   DrawMenuScreen();

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "runtime/image.h"
+#include "tests/support/pixels.h"
 
 namespace {
 
@@ -118,7 +119,7 @@ TEST(ImageService, PutImageAtIsSourceOver) {
   uint32_t mixed = PeekPremultiplied(blue, 0, 0);
   EXPECT_EQ(mixed >> 24, 0xFFu);
   EXPECT_EQ((mixed >> 16) & 0xFF, 0x40u);
-  EXPECT_NEAR(static_cast<int>(mixed & 0xFF), 127, 1);
+  EXPECT_NEAR(static_cast<int>(mixed & 0xFF), 127, probe::ChannelRounding);
   EXPECT_EQ(PeekPremultiplied(blue, 0, 1), 0xFF0000FFu) << "transparent source leaves the target";
   for (int image : {source, clear, blue}) DisposeImage(image);
 }

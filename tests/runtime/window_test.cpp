@@ -12,6 +12,7 @@
 
 #include "runtime/platform.h"
 #include "runtime/window.h"
+#include "shell/version.h"
 #include "tests/support/env_scope.h"
 #include "tests/support/screen_fixture.h"
 
@@ -86,7 +87,7 @@ TEST_F(WindowTest, TitleRoundTrip) {
   int window = Open();
   ASSERT_NE(window, 0);
   EXPECT_EQ(GetTitleText(window), "window test");
-  const std::string titles[] = {"Pellovar [1.0.1.8]", "Pellovar [1.0.1.8] 62.5 fps", "",
+  const std::string titles[] = {ProductTitle, std::string(ProductTitle) + " 62.5 fps", "",
                                 "Ünïcödé ✓"};
   for (const std::string& title : titles) {
     SetTitleText(window, title);

@@ -22,6 +22,7 @@
 #include "runtime/platform.h"
 #include "runtime/screen.h"
 #include "runtime/window.h"
+#include "shell/version.h"
 #include "tests/support/env_scope.h"
 #include "tests/support/pixels.h"
 
@@ -90,7 +91,7 @@ class XWindowTest : public testing::Test {
     ASSERT_TRUE(StartPlatform());
     display = ConnectToX();
     ASSERT_NE(display, nullptr);
-    window = OpenAppWindow(AnyWindow, 0, 0, GameW, GameH, "Pellovar [1.0.1.8]",
+    window = OpenAppWindow(AnyWindow, 0, 0, GameW, GameH, ProductTitle,
                            WindowCentred | WindowTitleBar | WindowHidden);
     ASSERT_NE(window, 0);
     xid = X11WindowId(window);
@@ -207,7 +208,7 @@ TEST_F(XWindowTest, ACloseRequestOutlivesTheWindowItWasFor) {
   for (int k = 0; k < 400 && !CloseRequestPending(); ++k) usleep(5000);
   ASSERT_TRUE(CloseRequestPending()) << "the request never reached SDL's queue";
   CloseAppWindow(window);
-  window = OpenAppWindow(AnyWindow, 0, 0, GameW, GameH, "Pellovar [1.0.1.8]", WindowCentred);
+  window = OpenAppWindow(AnyWindow, 0, 0, GameW, GameH, ProductTitle, WindowCentred);
   ASSERT_NE(window, 0);
   EXPECT_TRUE(CloseRequestPending());
   EXPECT_EQ(WaitEvent(0), CloseWindowEvent);
@@ -231,7 +232,7 @@ TEST_F(XWindowTest, WhatWasSentToAReplacedWindowStillCounts) {
   RequestClose();
   XSync(display, False);
   CloseAppWindow(window);
-  window = OpenAppWindow(AnyWindow, 0, 0, GameW, GameH, "Pellovar [1.0.1.8]", WindowCentred);
+  window = OpenAppWindow(AnyWindow, 0, 0, GameW, GameH, ProductTitle, WindowCentred);
   ASSERT_NE(window, 0);
   OpenScreen();
   std::vector<int> codes{0};
@@ -259,7 +260,7 @@ TEST_F(XWindowTest, AKeyHeldWhileTheWindowIsReplacedStaysHeld) {
   RunCommand("xdotool keydown Left");
   ASSERT_TRUE(PumpUntil([] { return ReadKeyboardState() && IsKeyDown(DIK_LEFT); }));
   CloseAppWindow(window);
-  window = OpenAppWindow(AnyWindow, 0, 0, GameW, GameH, "Pellovar [1.0.1.8]", WindowCentred);
+  window = OpenAppWindow(AnyWindow, 0, 0, GameW, GameH, ProductTitle, WindowCentred);
   ASSERT_NE(window, 0);
   OpenScreen();
   bool held = true;
@@ -287,7 +288,7 @@ TEST_F(XWindowTest, WaitEventOnAQuietQueueReturnsZero) {
 
 TEST_F(XWindowTest, TitleIsWhatTheWindowSystemShows) {
   Reveal();
-  const std::string titles[] = {"Pellovar [1.0.1.8]", "Pellovar [1.0.1.8] 62.50 tps, 14 cells"};
+  const std::string titles[] = {ProductTitle, std::string(ProductTitle) + " 62.50 tps, 14 cells"};
   for (const std::string& title : titles) {
     SetTitleText(window, title);
     std::string id = std::to_string(xid);
@@ -357,7 +358,7 @@ TEST_F(XWindowTest, IconIsWhatTheWindowSystemShows) {
       for (int shift = 0; shift <= 16; shift += 8) {
         const int got = static_cast<int>((actual >> shift) & 0xFF);
         const int want = static_cast<int>((expected[k] >> shift) & 0xFF);
-        EXPECT_NEAR(got, want, 2) << "half-transparent pixel, channel at bit " << shift;
+        EXPECT_NEAR(got, want, probe::HalfCoverageRounding) << "half-transparent pixel, channel at bit " << shift;
       }
     }
   }

@@ -17,6 +17,7 @@
 #include "runtime/window.h"
 #include "shell/blocks.h"
 #include "shell/fullscreen.h"
+#include "shell/version.h"
 #include "tests/support/screen_fixture.h"
 
 using probe::Near;
@@ -66,7 +67,7 @@ TEST_F(DisplayOpen, GeometryFollowsTheScale) {
     EXPECT_EQ(BackgroundLayer.rows, 40);
     EXPECT_EQ(LayerPriority.columns, 39);
     EXPECT_EQ(LayerPriority.rows, 40);
-    EXPECT_EQ(GetTitleText(screenState.window), "Pellovar [1.0.1.8]");
+    EXPECT_EQ(GetTitleText(screenState.window), ProductTitle);
     KillTimer(GetNativeWindow(screenState.window), TimerId);
     CloseGlScreen();
     CloseAppWindow(screenState.window);

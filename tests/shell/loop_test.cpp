@@ -24,6 +24,7 @@
 #include "render/display.h"
 #include "shell/startup.h"
 #include "shell/state.h"
+#include "shell/version.h"
 #include "tests/support/program.h"
 
 namespace {
@@ -56,7 +57,7 @@ class ProgramLoop : public probe::ProgramTest {
 };
 
 TEST_F(ProgramLoop, FirstTickWritesTheStatisticsIntoTheTitle) {
-  EXPECT_EQ(GetTitleText(screenState.window), "Pellovar [1.0.1.8]");
+  EXPECT_EQ(GetTitleText(screenState.window), ProductTitle);
   bool ended = false;
   ASSERT_EQ(RunTicks(1, ended), 1);
   // The menu's own labels and no figure yet; the figures of a tick that

@@ -121,18 +121,25 @@ TEST_F(TickTest, StatisticsTextCountsRegistriesAndAverages) {
 
 
 TEST(TickDurations, EachPartsTimeGoesToLogicOrVideo) {
-  // Every reading is a millisecond later, so each part reports a time of its
-  // own; the tick must add exactly those, the step to L, the rest to V.
-  testclock::Install(0, 1);
+  // A clock far from zero that moves a millisecond a reading: every part
+  // takes a little time of its own. A part that handed back a clock reading,
+  // nothing, or its span the wrong way round shows at once, and the tick
+  // must add exactly those times, the step to L, the rest to V.
+  testclock::Install(1'000'000, 1);
   for (uint8_t mode : {Menu, Game}) {
     ZeroGlobalState();
     gameState.mode = mode;
     const int64_t logic = mode == Menu ? MenuLogic() : GameTick();
-    const int64_t video = AdvanceEffects() + (mode == Menu ? DrawMenuScreen() : DrawGameScreen());
+    const int64_t effects = AdvanceEffects();
+    const int64_t drawing = mode == Menu ? DrawMenuScreen() : DrawGameScreen();
+    for (int64_t part : {logic, effects, drawing}) {
+      EXPECT_GT(part, 0) << "mode " << int(mode);
+      EXPECT_LT(part, 10) << "mode " << int(mode);
+    }
     tickState.nextTitleTime = std::numeric_limits<int64_t>::max();  // keep the sums
     Tick(nullptr, 0, 0, 0);
     EXPECT_EQ(tickState.logicMs, logic) << "mode " << int(mode);
-    EXPECT_EQ(tickState.videoMs, video) << "mode " << int(mode);
+    EXPECT_EQ(tickState.videoMs, effects + drawing) << "mode " << int(mode);
   }
   testclock::Remove();
 }

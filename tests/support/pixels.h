@@ -21,6 +21,12 @@ constexpr int BlendedRounding = BlendRounding + 1;
 // Telling the backdrop from a pixel a turned draw's filter barely reaches:
 // coverage of a sixtieth or so still counts as the backdrop.
 constexpr int BarelyCovered = 6;
+// One 8-bit step: what dividing by 255 in premultiplied source-over may
+// round either way.
+constexpr int ChannelRounding = 1;
+// An edge pixel half covered by an antialiased path, or a half-transparent
+// pixel taken out of premultiplied form: two steps either way.
+constexpr int HalfCoverageRounding = 2;
 
 using ::Rgb;  // the program's own: red in the low byte
 
