@@ -218,7 +218,8 @@ TEST(EffectCreators, ModifiersStartedOnOneCellAllRunTogether) {
   EXPECT_TRUE(effect.scaleActive);
   EXPECT_EQ(effect.scale, 0.7f);
   EXPECT_TRUE(effect.shiftActive);
-  EXPECT_NE(effect.shownColour, effect.baseColour) << "the shift has begun";
+  EXPECT_TRUE(IsPaletteColour(effect.shownColour)) << effect.shownColour;
+  EXPECT_EQ(effect.shownKey, DecimalText(effect.shownColour)) << "the sprite key follows the colour";
   EXPECT_FALSE(effect.blinkActive) << "nothing started a blink";
   EXPECT_FALSE(effect.overrideActive) << "nothing started an override";
 

@@ -48,12 +48,6 @@ class Painting : public testing::Test {
   }
 };
 
-TEST_F(Painting, GridCoversEveryCellPosition) {
-  EXPECT_EQ(grid.columns, 39);
-  EXPECT_EQ(grid.rows, 40);
-  EXPECT_TRUE(Painted().empty());
-}
-
 TEST_F(Painting, HigherOrEqualPriorityWins) {
   struct Step {
     CellStyle* style;
