@@ -23,7 +23,9 @@
 static constexpr const char* FailureCaption = "Zuz avido dovi";
 static constexpr const char* FailureText = "Failed to init base video stuff";
 
-// The keys as README.md, the man page and the AppStream description list them.
+// The keys as README.md, the man page, the AppStream description and the
+// Windows zip's README list them; a test checks that all of them name every
+// key the bindings use.
 static constexpr const char* Usage =
     "Usage: pellovar [--help | --version]\n"
     "A falling-block puzzle game for one or two players, at one keyboard or with\n"
@@ -44,6 +46,8 @@ static constexpr const char* Usage =
     "Game controllers: the first connected is player 1's, the second player 2's.\n"
     "D-pad or left stick move and turn (up), A or X turn, Start pauses; in the\n"
     "menus A activates, B or Back go back.\n";
+
+const char* UsageText() { return Usage; }
 
 int AnswerArguments(int argc, const char* const argv[]) {
   for (int i = 1; i < argc; ++i) {

@@ -15,6 +15,9 @@ constexpr int KeepRunning = -1;
 // whatever else it is given: KeepRunning then.
 int AnswerArguments(int argc, const char* const argv[]);
 
+// What --help prints: usage and the controls.
+const char* UsageText();
+
 // Start-up up to the event loop, which leaves the main menu shown. Ends the
 // process after the failure message when the video cannot be brought up.
 void StartProgram();

@@ -3,11 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "play/keys.h"
 #include "tests/support/keyboard.h"
 #include "runtime/keyboard.h"
+#include "shell/startup.h"
 #include "shell/state.h"
 
 namespace {
@@ -25,6 +32,39 @@ class KeysTest : public testing::Test {
   static void Release(int code) { keyboard.keys[code] = 0; }
   static uint8_t Counter(Action action) { return keyBindingTable.bindings[action].holdCounter; }
 };
+
+#ifndef _WIN32  // the texts are checked once, where the sources are at hand
+// Every key the bindings use is named in each text that lists the controls,
+// so a binding changed in the table and not in the texts shows here.
+TEST_F(KeysTest, EveryBoundKeyIsNamedWhereverTheControlsAreListed) {
+  const std::map<int16_t, const char*> names = {
+      {DIK_LEFT, "Left"},       {DIK_RIGHT, "Right"},      {DIK_UP, "Up"},
+      {DIK_DOWN, "Down"},       {DIK_NUMPAD4, "Keypad 4"}, {DIK_NUMPAD6, "Keypad 6"},
+      {DIK_NUMPAD5, "Keypad 5"}, {DIK_NUMPAD8, "Keypad 8"}, {DIK_ESCAPE, "Escape"},
+      {DIK_RETURN, "Enter"},    {DIK_SPACE, "Space"},      {DIK_BACK, "Backspace"}};
+  const std::filesystem::path root = std::filesystem::path(__FILE__).parent_path() / "../..";
+  std::vector<std::pair<std::string, std::string>> texts = {{"--help", UsageText()}};
+  for (const char* file : {"README.md", "packaging/pellovar.6.in",
+                           "packaging/org.pellovar.Pellovar.metainfo.xml.in",
+                           "packaging/windows/README.txt.in"}) {
+    std::ifstream in(root / file);
+    ASSERT_TRUE(in) << file;
+    texts.emplace_back(file, std::string(std::istreambuf_iterator<char>(in), {}));
+  }
+  for (int action = 0; action < ActionCount; ++action) {
+    const KeyBinding& binding = keyBindingTable.bindings[action];
+    for (int16_t code : {binding.primaryKey, binding.secondaryKey}) {
+      if (code <= 0) continue;  // unbound, or the any-key catch-all
+      const auto name = names.find(code);
+      ASSERT_NE(name, names.end()) << "action " << action << " is bound to code " << code
+                                   << ", which no text names yet";
+      for (const auto& [where, text] : texts) {
+        EXPECT_NE(text.find(name->second), std::string::npos) << where << " never names " << name->second;
+      }
+    }
+  }
+}
+#endif
 
 // The fixed classic scan codes, pressed one at a time: each holds its
 // actions and nothing else.
