@@ -61,19 +61,63 @@ void SpreadChannels(uint32_t p, uint64_t& low, uint64_t& high) {
   high = (p >> 8 & 0xFFu) | uint64_t(p >> 24) << 32;
 }
 
-// Reduces a fromWidth × fromHeight picture into `to`. rowParts(y, add) calls
-// add(pixels, x, count) for the parts of source row y that hold pixels (the
-// rest is transparent), as premultiplied 0xAARRGGBB words. Each target row first
-// gathers its source rows, weighted, into one row of sums; that row is then
-// reduced across. False where memory runs out.
+// Adds source row `y`'s pixels, weighted by `share`, into the row of sums
+// `column`: two words a pixel. rowParts(y, add) calls add(pixels, x, count)
+// for the parts of the row that hold pixels (the rest is transparent).
+template <typename RowParts>
+void GatherRow(RowParts& rowParts, int y, uint64_t share, std::vector<uint64_t>& column) {
+  rowParts(y, [&](const uint32_t* pixels, int x, int count) {
+    uint64_t* sums = &column[2 * static_cast<size_t>(x)];
+    for (int i = 0; i < count; ++i) {
+      if (!pixels[i]) continue;  // most of a text is transparent
+      uint64_t low, high;
+      SpreadChannels(pixels[i], low, high);
+      sums[2 * i] += low * share;
+      sums[2 * i + 1] += high * share;
+    }
+  });
+}
+
+// One target row from the row of sums: each target pixel weighs the sums its
+// span covers and divides by the whole weight of a pixel, `whole`.
+void ReduceAcross(const std::vector<uint64_t>& column, const AreaSpans& across, double whole,
+                  uint32_t* out, int width) {
+  for (int x = 0; x < width; ++x) {
+    const uint64_t* sums = &column[2 * static_cast<size_t>(across.first[x])];
+    const uint64_t* shares = &across.shares[static_cast<size_t>(across.offset[x])];
+    uint64_t channels[4] = {0, 0, 0, 0};
+    for (int k = 0; k < across.count[x]; ++k) {
+      const uint64_t low = sums[2 * k], high = sums[2 * k + 1];
+      if (!(low | high)) continue;  // most of a text is transparent
+      channels[0] += (low & 0xFFFFFFFFu) * shares[k];
+      channels[1] += (high & 0xFFFFFFFFu) * shares[k];
+      channels[2] += (low >> 32) * shares[k];
+      channels[3] += (high >> 32) * shares[k];
+    }
+    uint32_t p = 0;
+    for (int c = 0; c < 4; ++c) {
+      if (!channels[c]) continue;
+      const int64_t level = std::min<int64_t>(RoundEven(channels[c] / whole), 255);
+      p |= static_cast<uint32_t>(level) << (8 * c);
+    }
+    out[x] = p;
+  }
+}
+
+// Reduces a fromWidth × fromHeight picture into `to`, its rows read through
+// rowParts (see GatherRow), as premultiplied 0xAARRGGBB words. Each target
+// row first gathers its source rows, weighted, into one row of sums, which is
+// then reduced across. False where memory runs out.
 template <typename RowParts>
 bool ReduceByArea(int fromWidth, int fromHeight, RowParts rowParts, cairo_surface_t* to) {
   const int width = cairo_image_surface_get_width(to), height = cairo_image_surface_get_height(to);
+  // Shares down a column small enough that a whole target row's sums keep
+  // each channel inside its 32-bit lane.
   double downUnit = ShareUnit;
   while (255.0 * (static_cast<double>(fromHeight) / height + 1) * downUnit >= LaneLimit)
     downUnit /= 2;
   AreaSpans across, down;
-  std::vector<uint64_t> column;  // a target row's source rows added up: two words a pixel
+  std::vector<uint64_t> column;
   if (!TryToAllocate([&] {
         MakeAreaSpans(across, fromWidth, width, ShareUnit);
         MakeAreaSpans(down, fromHeight, height, downUnit);
@@ -88,39 +132,11 @@ bool ReduceByArea(int fromWidth, int fromHeight, RowParts rowParts, cairo_surfac
   for (int y = 0; y < height; ++y) {
     std::fill(column.begin(), column.end(), 0);
     for (int k = 0; k < down.count[y]; ++k) {
-      const uint64_t share = down.shares[static_cast<size_t>(down.offset[y] + k)];
-      rowParts(down.first[y] + k, [&](const uint32_t* pixels, int x, int count) {
-        uint64_t* sums = &column[2 * static_cast<size_t>(x)];
-        for (int i = 0; i < count; ++i) {
-          if (!pixels[i]) continue;  // most of a text is transparent
-          uint64_t low, high;
-          SpreadChannels(pixels[i], low, high);
-          sums[2 * i] += low * share;
-          sums[2 * i + 1] += high * share;
-        }
-      });
+      GatherRow(rowParts, down.first[y] + k, down.shares[static_cast<size_t>(down.offset[y] + k)],
+                column);
     }
-    uint32_t* out = reinterpret_cast<uint32_t*>(target + static_cast<size_t>(y) * toStride);
-    for (int x = 0; x < width; ++x) {
-      const uint64_t* sums = &column[2 * static_cast<size_t>(across.first[x])];
-      const uint64_t* shares = &across.shares[static_cast<size_t>(across.offset[x])];
-      uint64_t channels[4] = {0, 0, 0, 0};
-      for (int k = 0; k < across.count[x]; ++k) {
-        const uint64_t low = sums[2 * k], high = sums[2 * k + 1];
-        if (!(low | high)) continue;  // most of a text is transparent
-        channels[0] += (low & 0xFFFFFFFFu) * shares[k];
-        channels[1] += (high & 0xFFFFFFFFu) * shares[k];
-        channels[2] += (low >> 32) * shares[k];
-        channels[3] += (high >> 32) * shares[k];
-      }
-      uint32_t p = 0;
-      for (int c = 0; c < 4; ++c) {
-        if (!channels[c]) continue;
-        const int64_t level = std::min<int64_t>(RoundEven(channels[c] / whole), 255);
-        p |= static_cast<uint32_t>(level) << (8 * c);
-      }
-      out[x] = p;
-    }
+    ReduceAcross(column, across, whole,
+                 reinterpret_cast<uint32_t*>(target + static_cast<size_t>(y) * toStride), width);
   }
   cairo_surface_mark_dirty(to);
   return true;
