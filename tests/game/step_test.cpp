@@ -13,6 +13,7 @@
 #include "play/effects.h"
 #include "play/player.h"
 #include "render/label.h"
+#include "tests/support/keyboard.h"
 #include "tests/support/model.h"
 #include "tests/support/stepping_clock.h"
 #include "runtime/clock.h"
@@ -32,17 +33,19 @@ int64_t& clockNow = testclock::now;
 class StepTest : public testing::Test {
  protected:
   void SetUp() override {
-    ZeroGlobalState();
+    StartWithSubstituteKeyboard(keyboard);
     FillTestPalette();
     testclock::Install(0);
     SeedRandom(2024);
-    held.assign(ActionCount, false);
     NewGame("Player1", players == 1 ? "" : "Player2");
     SeedRandom(2024);  // the new game reseeds from the tick count
     clockNow = 10000;
     gameState.now = clockNow;
   }
-  void TearDown() override { testclock::Remove(); }
+  void TearDown() override {
+    testclock::Remove();
+    SubstituteKeyboard(nullptr);
+  }
 
   Player& P(int index = 0) { return gameState.players[index]; }
 
@@ -72,14 +75,15 @@ class StepTest : public testing::Test {
     return cell ? cell->kind : -1;
   }
 
-  // One tick: advance the clock, poll (counters follow the held keys), step.
+  // Holds or lets go of the action's key from the next poll on.
+  void Hold(Action action, bool down = true) {
+    keyboard.keys[keyBindingTable.bindings[action].primaryKey] = down ? 0x80 : 0;
+  }
+  // One tick: advance the clock, poll the keyboard, step.
   void Tick(int64_t period = 16) {
     clockNow += period;
     gameState.now = clockNow;
-    for (int a = 0; a < ActionCount; ++a) {
-      uint8_t& c = keyBindingTable.bindings[a].holdCounter;
-      c = held[a] ? (c < 100 ? c + 1 : 100) : 0;
-    }
+    PollKeyboard();
     GameTick();
   }
 
@@ -94,7 +98,7 @@ class StepTest : public testing::Test {
   // the press, at which `watch` changed during `duration` ms.
   template <typename Watch>
   std::vector<int64_t> ChangeTimes(Action action, int64_t duration, int64_t period, Watch watch) {
-    held[action] = true;
+    Hold(action);
     int64_t pressed = clockNow + period;
     auto last = watch();
     std::vector<int64_t> times;
@@ -104,12 +108,12 @@ class StepTest : public testing::Test {
       if (value != last) times.push_back(clockNow - pressed);
       last = value;
     }
-    held[action] = false;
+    Hold(action, false);
     return times;
   }
 
   int players = 1;
-  std::vector<bool> held;
+  KeyboardSubstitute keyboard;
 };
 
 class TwoPlayerStepTest : public StepTest {
@@ -242,7 +246,8 @@ TEST_F(StepTest, SidewaysRepeatsAfter90ThenEvery45) {
 
 TEST_F(StepTest, RightMovesWhenLeftIsBlocked) {
   Figure* f = Give(3, 0, 10);
-  held[P1Left] = held[P1Right] = true;
+  Hold(P1Left);
+  Hold(P1Right);
   Tick();
   EXPECT_EQ(f->x, 1) << "Right moves in the step Left was refused";
   EXPECT_EQ(P().sideRepeatTime, clockNow + 90);
@@ -254,7 +259,7 @@ TEST_F(StepTest, RightMovesWhenLeftIsBlocked) {
 TEST_F(StepTest, DownRepeatsAfter64ThenEvery32AndPushesGravity) {
   Figure* f = Give(3, 4, 2);
   P().nextFallTime = clockNow + 640;
-  held[P1Down] = true;
+  Hold(P1Down);
   const int64_t pressed = clockNow + 16;
   std::vector<int64_t> times;
   while (clockNow + 16 <= pressed + 200) {
@@ -290,7 +295,7 @@ TEST_F(StepTest, RotateAtOnceThenEvery150) {
 TEST_F(StepTest, BlockedRotationIsRetriedEveryStep) {
   Figure* f = Give(7, 3, 10);  // flat T on rows 10 and 11; a turn needs row 9
   for (int column = 0; column <= 9; ++column) Settle(9, column);
-  held[P1Rotate] = true;
+  Hold(P1Rotate);
   for (int k = 0; k < 5; ++k) Tick();
   ASSERT_EQ(f->colSpan, 2) << "the rotation got past the obstacle";
   for (int column = 0; column <= 9; ++column) {
@@ -379,7 +384,7 @@ TEST_F(StepTest, SlidingAlongTheFloorDoesNotExtendTheDelay) {
   Figure* f = Give(3, 0, 20);
   Tick();
   const int64_t landed = clockNow;
-  held[P1Right] = true;
+  Hold(P1Right);
   ASSERT_TRUE(TickUntil([&] { return P().current != f; })) << "never locked";
   EXPECT_EQ(clockNow - landed, 384);
   // Moves 16, 112, 160, ... 352 ms after landing put it at columns 7 and 8.
@@ -397,12 +402,12 @@ TEST_F(StepTest, FallingOffALedgeCancelsTheDelay) {
   P().nextFallTime = 0;         // gravity tries at every step
   Tick();
   ASSERT_NE(P().lockTime, 0);
-  held[P1Right] = true;
+  Hold(P1Right);
   Tick();  // x 5: still on the ledge
   EXPECT_EQ(f->x, 5);
   EXPECT_NE(P().lockTime, 0);
   ASSERT_TRUE(TickUntil([&] { return f->x >= 6; }));  // off the ledge, and it falls a row at once
-  held[P1Right] = false;
+  Hold(P1Right, false);
   EXPECT_EQ(f->x, 6);
   EXPECT_EQ(f->y, 19);
   EXPECT_EQ(P().lockTime, 0) << "hanging in the air disarms the delay";
@@ -415,7 +420,7 @@ TEST_F(StepTest, FallingOffALedgeCancelsTheDelay) {
 
 TEST_F(StepTest, DownOnTheFloorStillLocksAfterTheDelay) {
   Figure* f = Give(3, 4, 20);
-  held[P1Down] = true;
+  Hold(P1Down);
   Tick();
   const int64_t landed = clockNow;
   ASSERT_TRUE(TickUntil([&] { return P().current != f; })) << "never locked";
@@ -469,7 +474,8 @@ TEST_F(StepTest, GameOverWritesTheEnteringFigureAndSwapsTheLabels) {
   EXPECT_EQ(P().gameOverLabel->alpha, 255);
 
   // Nothing moves any more.
-  held[P1Left] = held[P1Down] = true;
+  Hold(P1Left);
+  Hold(P1Down);
   size_t cells = MapCount(CellStyleRegistry);
   for (int k = 0; k < 100; ++k) Tick();
   EXPECT_EQ(MapCount(CellStyleRegistry), cells);
@@ -563,8 +569,8 @@ TEST_F(TwoPlayerStepTest, SpeedDependsOnlyOnOwnRows) {
 TEST_F(TwoPlayerStepTest, EachPlayerReadsOwnKeys) {
   Figure* first = Give(3, 4, 10, Red, 0);
   Figure* second = Give(3, 4, 10, Red, 1);
-  held[P2Left] = true;
-  held[P1Right] = true;
+  Hold(P2Left);
+  Hold(P1Right);
   Tick();
   EXPECT_EQ(first->x, 5);
   EXPECT_EQ(second->x, 3);
