@@ -13,14 +13,23 @@ struct ClockState {
 
 static ClockState programClock;
 
-int64_t ReadClock() {
-  if (programClock.substitute) return programClock.substitute();
+static std::chrono::steady_clock::duration SinceOrigin() {
   auto now = std::chrono::steady_clock::now();
   if (!programClock.started) {
     programClock.started = true;
     programClock.origin = now;
   }
-  return std::chrono::duration_cast<std::chrono::milliseconds>(now - programClock.origin).count();
+  return now - programClock.origin;
+}
+
+int64_t ReadClock() {
+  if (programClock.substitute) return programClock.substitute();
+  return std::chrono::duration_cast<std::chrono::milliseconds>(SinceOrigin()).count();
+}
+
+double ReadClockFinely() {
+  if (programClock.substitute) return static_cast<double>(programClock.substitute());
+  return std::chrono::duration<double, std::milli>(SinceOrigin()).count();
 }
 
 void SetClockSource(ClockSource source) { programClock.substitute = source; }

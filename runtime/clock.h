@@ -4,6 +4,9 @@
 #include <cstdint>
 
 int64_t ReadClock();
+// The same clock to its own precision, in fractional milliseconds: what
+// ReadClock rounds down.
+double ReadClockFinely();
 
 // Tests substitute the clock: while a source is set, ReadClock returns its
 // value unchanged, and SystemTickCount its low 32 bits. Passing null restores

@@ -30,6 +30,15 @@ const char* MissingDisplayReason(const char* chosenDriver);
 // where they lead nowhere yet (Windows); nothing elsewhere.
 void AttachParentConsole();
 
+// Whether waits for the window system's messages should go through
+// WaitFinely: where a wait in whole milliseconds lands late often enough
+// (Windows, on average by half a millisecond or more) that a tick due in a
+// given millisecond would start in the next one.
+bool FineWaits();
+// Waits until a window-system message arrives or `ms` (fractional) have
+// passed, to a fraction of a millisecond.
+void WaitFinely(double ms);
+
 // ---- windows -------------------------------------------------------------
 
 // Whether the window system's own events are wanted (X11: the window

@@ -30,6 +30,10 @@ static bool WaylandReachable() {
 
 void AttachParentConsole() {}
 
+// poll() here ends within a few hundredths of a millisecond of its timeout.
+bool FineWaits() { return false; }
+void WaitFinely(double) {}
+
 const char* RealWindowDrivers() {
   // In SDL's own order, and Wayland only where it might answer.
   return WaylandReachable() ? "x11,wayland" : "x11";

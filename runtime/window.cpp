@@ -7,6 +7,7 @@
 #include <map>
 #include <vector>
 
+#include "runtime/clock.h"
 #include "runtime/image.h"
 #include "runtime/native.h"
 #include "runtime/screen.h"
@@ -402,6 +403,10 @@ int WaitEvent(int timeout) {
   if (!SDL_WasInit(SDL_INIT_EVENTS)) return 0;
 
   const uint64_t start = SDL_GetTicks64();
+  // The program clock's millisecond the caller waits for (the tick's): where
+  // whole-millisecond waits land late, the wait aims at its start.
+  const bool fine = timeout >= 0 && !ClockSubstituted() && FineWaits();
+  const int64_t dueMs = fine ? ReadClock() + timeout : 0;
   bool justPumped = false;  // a wait has just read the window system's queue
   for (;;) {
     if (TakeEndRequest()) return CloseWindowEvent;
@@ -430,7 +435,12 @@ int WaitEvent(int timeout) {
     wait = WaitWithTimers(wait, now);
 
     int got = 0;
-    if (wait < 0) {
+    if (fine) {
+      const double left = static_cast<double>(dueMs) - ReadClockFinely();
+      if (left <= 0) return 0;
+      WaitFinely(std::min(left, static_cast<double>(wait)));
+      got = SDL_PollEvent(&event);
+    } else if (wait < 0) {
       got = SDL_WaitEvent(&event);
       if (!got) return 0;  // SDL_WaitEvent failed: nothing will arrive
     } else if (wait > 0) {
