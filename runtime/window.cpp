@@ -215,10 +215,11 @@ bool GetWindowPlace(int number, int& x, int& y) {
   return true;
 }
 
-int WindowDesktop(int number) {
-  AppWindow* entry = FindWindow(number);
-  const int index = entry ? SDL_GetWindowDisplayIndex(entry->window) : 0;
-  return index > 0 ? index : 0;
+bool GetWindowArea(int number, int& x, int& y, int& width, int& height) {
+  width = height = 0;
+  if (!GetWindowPlace(number, x, y)) return false;
+  SDL_GetWindowSize(FindWindow(number)->window, &width, &height);
+  return true;
 }
 
 void CloseAllAppWindows() {

@@ -122,10 +122,25 @@ void AskedScale(float& scaleX, float& scaleY) {
   scaleY = fullscreen.askedScaleY;
 }
 
+// The desktop holding the game window's centre: the one F11 fills. With a
+// window taken fullscreen by the window manager, the desktop it now covers.
+static int WindowsDesktop() {
+  constexpr int MostDesktops = 16;
+  Area desktops[MostDesktops] = {};
+  const int count = std::min(CountDesktops(), MostDesktops);
+  for (int i = 0; i < count; ++i) {
+    Area& d = desktops[i];
+    GetDesktopBounds(i, d.x, d.y, d.width, d.height);  // one unknown stays 0 × 0
+  }
+  Area window{};
+  if (!GetWindowArea(screenState.window, window.x, window.y, window.width, window.height)) return 0;
+  return std::max(0, DisplayHoldingWindow(desktops, count, window));
+}
+
 static bool EnterFullscreenFrom(bool windowStillPlaced) {
   if (screenState.screenMode != WindowedMode) return true;
   int32_t x = 0, y = 0, width = 0, height = 0;
-  if (!GetDesktopBounds(WindowDesktop(screenState.window), x, y, width, height)) {
+  if (!GetDesktopBounds(WindowsDesktop(), x, y, width, height)) {
     return true;  // no desktop known to fill
   }
   fullscreen.desktopX = x;
