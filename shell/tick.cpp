@@ -9,6 +9,7 @@
 #include "menu/menu.h"
 #include "play/effects.h"
 #include "play/keys.h"
+#include "play/player.h"
 #include "render/label.h"
 #include "render/screens.h"
 #include "runtime/clock.h"
@@ -55,8 +56,12 @@ void Tick(void*, uint32_t, uintptr_t, uint32_t) {
       tickState.logicMs += GameTick();
       tickState.videoMs += AdvanceEffects();
       tickState.videoMs += DrawGameScreen();
-      if (keyBindingTable.bindings[MenuEscape].holdCounter != 0 &&
-          gameState.now > menuState.MenuNextInputTime) {
+      // A player's controller pulled out pauses at once, whatever the
+      // menu's input delay: the poll that finds it gone is the only one
+      // that tells.
+      if ((keyBindingTable.bindings[MenuEscape].holdCounter != 0 &&
+           gameState.now > menuState.MenuNextInputTime) ||
+          PlayerControllerLost()) {
         ShowMainMenu(0);
       }
       break;
