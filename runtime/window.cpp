@@ -450,6 +450,15 @@ int WaitEvent(int timeout) {
 
 // ---- alert and desktops ---------------------------------------------------
 
+void AllowScreenSaver(bool allowed) {
+  if (!SDL_WasInit(SDL_INIT_VIDEO)) return;
+  if (allowed) {
+    SDL_EnableScreenSaver();
+  } else {
+    SDL_DisableScreenSaver();
+  }
+}
+
 bool ShowAlert(const std::string& title, const std::string& text) {
   SDL_Window* owner = nullptr;
   if (SDL_WasInit(SDL_INIT_VIDEO)) {

@@ -51,6 +51,10 @@ using TimerCallback = void (*)(void* window, uint32_t message, uintptr_t timerId
 bool SetTimer(void* window, uintptr_t timerId, uint32_t periodMs, TimerCallback callback);
 void KillTimer(void* window, uintptr_t timerId);
 
+// Whether the desktop may blank the screen or start its screensaver while the
+// program runs. It may from the start; SDL alone would hold it off throughout.
+void AllowScreenSaver(bool allowed);
+
 // A modal box with an OK button. False when it could not be shown.
 bool ShowAlert(const std::string& title, const std::string& text);
 

@@ -38,6 +38,15 @@ std::string StatisticsText() {
   return text;
 }
 
+// Someone is playing: not in the menus (a paused game), not after the last
+// game over. Only then must the screen stay lit with no key pressed.
+static bool GameBeingPlayed() {
+  if (gameState.mode != Game) return false;
+  for (int i = 0; i < gameState.playerCount; ++i)
+    if (gameState.players[i].alive) return true;
+  return false;
+}
+
 void Tick(void*, uint32_t, uintptr_t, uint32_t) {
   int64_t t0 = ReadClock();
   if (t0 < tickState.nextTickTime) return;
@@ -69,6 +78,12 @@ void Tick(void*, uint32_t, uintptr_t, uint32_t) {
       break;
   }
   tickState.ticksCounted += 1;
+
+  // Asked of the desktop only when it changes, whatever changed the mode.
+  if (const bool playing = GameBeingPlayed(); playing != tickState.screenSaverHeldOff) {
+    AllowScreenSaver(!playing);
+    tickState.screenSaverHeldOff = playing;
+  }
 
   if (ReadClock() >= tickState.nextTitleTime) {
     SetTitleText(screenState.window, ProductTitle + StatisticsText());
