@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The whole program on the offscreen driver, a two-player game played to
-// game over on two virtual game controllers, through the real tick.
+// game over on two virtual game controllers, and controllers pulled out in
+// the middle of a game, through the real tick.
 #include <gtest/gtest.h>
 
 #include "menu/menu.h"
