@@ -73,3 +73,12 @@ void PollKeyboard() {
     }
   }
 }
+
+bool ControllerPulledOut(const KeyBinding* binding) {
+  for (int action = 0; action < ActionCount; ++action) {
+    if (&keyBindingTable.bindings[action] == binding) {
+      return PadPulledOut(defaultBindings[action].padSlot);
+    }
+  }
+  return false;
+}

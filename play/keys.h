@@ -39,3 +39,7 @@ extern KeyBindingTable keyBindingTable;
 
 bool InitKeyboard();
 void PollKeyboard();
+// True when the last poll found the controller that holds `binding` (one of a
+// player's own actions) pulled out. False for the menus' actions, which any
+// controller holds.
+bool ControllerPulledOut(const KeyBinding* binding);

@@ -144,3 +144,11 @@ void StartOnePlayer(int32_t keyCode) {
 void StartTwoPlayers(int32_t keyCode) {
   if (IsConfirm(keyCode)) NewGame("Player1", "Player2");
 }
+
+bool PlayerControllerLost() {
+  for (int i = 0; i < gameState.playerCount; ++i) {
+    const Player& p = gameState.players[i];
+    if (p.alive && ControllerPulledOut(p.keyLeft)) return true;
+  }
+  return false;
+}

@@ -36,3 +36,6 @@ void NewGame(const std::string& name1, const std::string& name2);
 void StartOnePlayer(int32_t keyCode);   // menu handler: acts on MenuConfirm's code only
 void StartTwoPlayers(int32_t keyCode);  // likewise
 uint64_t MakeNamePattern(const std::string& name);
+// True when the last poll found the controller of a player still in the game
+// pulled out: a dead battery must not watch its figure fall to game over.
+bool PlayerControllerLost();

@@ -3,10 +3,14 @@
 
 #include <SDL.h>
 
+#include <initializer_list>
+
 #include "runtime/service_links.h"
 
 constexpr int MaxPads = 16;    // more at once are left unopened
-constexpr int MenusOnly = -1;  // the slot of a controller that drives the menus only
+// The slot of a controller that drives the menus only; also the player number
+// SDL takes for none.
+constexpr int MenusOnly = -1;
 
 // The left stick holds a direction once pushed past half its travel and lets
 // go only below a third, so that a stick resting near the line does not
@@ -29,6 +33,7 @@ struct GamepadState {
   OpenPad pads[MaxPads] = {};  // in order of connection
   uint16_t held[PadPlayers] = {};
   uint16_t heldAnywhere = 0;
+  bool pulledOut[PadPlayers] = {};  // at the last read
 };
 
 static GamepadState gamepads;
@@ -49,8 +54,10 @@ static bool IsOpen(SDL_JoystickID id) {
 }
 
 // Opens every controller SDL lists that is not open yet, in SDL's order. A
-// device SDL does not know as a game controller stays unopened.
-static void OpenNewPads() {
+// device SDL does not know as a game controller stays unopened. True when
+// one was opened.
+static bool OpenNewPads() {
+  bool opened = false;
   const int count = SDL_NumJoysticks();
   for (int index = 0; index < count && gamepads.padCount < MaxPads; ++index) {
     const SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(index);
@@ -59,12 +66,16 @@ static void OpenNewPads() {
     if (!controller) continue;
     const int slot = LowestFreeSlot();  // before the new entry counts among the pads
     gamepads.pads[gamepads.padCount++] = OpenPad{controller, id, slot, 0};
+    opened = true;
   }
+  return opened;
 }
 
 // Closes the controllers pulled out since the last read; their slots come
-// free and nothing they held is read again.
-static void CloseLostPads() {
+// free, nothing they held is read again, and the slots are noted as pulled
+// out. True when one was closed.
+static bool CloseLostPads() {
+  gamepads.pulledOut[0] = gamepads.pulledOut[1] = false;
   int kept = 0;
   for (int k = 0; k < gamepads.padCount; ++k) {
     OpenPad& pad = gamepads.pads[k];
@@ -72,9 +83,26 @@ static void CloseLostPads() {
       gamepads.pads[kept++] = pad;
     } else {
       SDL_GameControllerClose(pad.controller);
+      if (pad.slot != MenusOnly) gamepads.pulledOut[pad.slot] = true;
     }
   }
+  const bool closed = kept != gamepads.padCount;
   gamepads.padCount = kept;
+  return closed;
+}
+
+// SDL numbers controllers by itself, in its own order, so a menu-only pad
+// would light "3" and a pad plugged in again need not match its player. The
+// menu-only pads give their numbers up first: SDL moves a pad off a number
+// another is given, and a player's pad must not be the one moved.
+static void NumberPadsBySlot() {
+  for (const bool players : {false, true}) {
+    for (int k = 0; k < gamepads.padCount; ++k) {
+      const OpenPad& pad = gamepads.pads[k];
+      const bool player = pad.slot != MenusOnly;
+      if (player == players) SDL_GameControllerSetPlayerIndex(pad.controller, pad.slot);
+    }
+  }
 }
 
 // One direction of the left stick, from the axis value and whether the
@@ -136,14 +164,15 @@ bool StartGamepads() {
   SDL_GameControllerEventState(SDL_IGNORE);
   gamepads.started = true;
   OpenNewPads();
+  NumberPadsBySlot();
   return true;
 }
 
 void ReadGamepads(bool focused) {
   if (!gamepads.started) return;
   SDL_GameControllerUpdate();  // also finds controllers plugged in meanwhile
-  CloseLostPads();
-  OpenNewPads();
+  const bool closed = CloseLostPads();
+  if (OpenNewPads() || closed) NumberPadsBySlot();
   gamepads.held[0] = gamepads.held[1] = 0;
   gamepads.heldAnywhere = 0;
   for (int k = 0; k < gamepads.padCount; ++k) {
@@ -155,6 +184,8 @@ void ReadGamepads(bool focused) {
     gamepads.heldAnywhere |= held;
   }
 }
+
+bool PadPulledOut(int slot) { return slot >= 0 && slot < PadPlayers && gamepads.pulledOut[slot]; }
 
 bool IsPadDown(int slot, uint16_t inputs) {
   if (slot == AnyPad) return (gamepads.heldAnywhere & inputs) != 0;

@@ -3,7 +3,9 @@
 // snapshot of which inputs are held on player 1's controller, player 2's,
 // and any controller at all. The first controller connected is player 1's,
 // the second player 2's; one plugged in later takes the lowest free player
-// slot, and one plugged in while both are taken drives the menus only.
+// slot, and one plugged in while both are taken drives the menus only. Each
+// controller is told its slot as its player number, so that pads with player
+// lights show whose they are.
 #pragma once
 #include <cstdint>
 
@@ -34,6 +36,9 @@ bool StartGamepads();
 // pulled out since the last read. With `focused` false (the game window
 // lacks keyboard focus) every input reads up.
 void ReadGamepads(bool focused);
+// True when the controller of `slot` (0 or 1) was found pulled out by the
+// last read. Told once: the read after it no longer says so.
+bool PadPulledOut(int slot);
 // True when any of `inputs` is held on the controller of `slot` (0 or 1) or,
 // for AnyPad, on any controller.
 bool IsPadDown(int slot, uint16_t inputs);

@@ -55,6 +55,9 @@ static bool TryStart() {
   // this SDL would first open a hidden OpenGL window to decide how to put
   // them there, loading the whole GL stack for nothing.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  // SDL would keep the screensaver off for as long as the program runs; the
+  // game holds it off only while someone plays (AllowScreenSaver).
+  SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
 
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
     platform.failure = SDL_GetError();

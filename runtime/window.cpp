@@ -216,10 +216,11 @@ bool GetWindowPlace(int number, int& x, int& y) {
   return true;
 }
 
-int WindowDesktop(int number) {
-  AppWindow* entry = FindWindow(number);
-  const int index = entry ? SDL_GetWindowDisplayIndex(entry->window) : 0;
-  return index > 0 ? index : 0;
+bool GetWindowArea(int number, int& x, int& y, int& width, int& height) {
+  width = height = 0;
+  if (!GetWindowPlace(number, x, y)) return false;
+  SDL_GetWindowSize(FindWindow(number)->window, &width, &height);
+  return true;
 }
 
 void CloseAllAppWindows() {
@@ -458,6 +459,15 @@ int WaitEvent(int timeout) {
 }
 
 // ---- alert and desktops ---------------------------------------------------
+
+void AllowScreenSaver(bool allowed) {
+  if (!SDL_WasInit(SDL_INIT_VIDEO)) return;
+  if (allowed) {
+    SDL_EnableScreenSaver();
+  } else {
+    SDL_DisableScreenSaver();
+  }
+}
 
 bool ShowAlert(const std::string& title, const std::string& text) {
   SDL_Window* owner = nullptr;

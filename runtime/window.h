@@ -31,8 +31,9 @@ void SetTitleText(int number, const std::string& text);
 void CloseAppWindow(int number);
 // The client area's top-left corner on the desktop; false for a number not open.
 bool GetWindowPlace(int number, int& x, int& y);
-// The desktop the window's centre is on; 0 when not known.
-int WindowDesktop(int number);
+// The client area's place and size on the desktop; false (and 0s) for a
+// number not open.
+bool GetWindowArea(int number, int& x, int& y, int& width, int& height);
 
 // Waits up to timeout ms (−1: forever) for one event, runs due timer
 // callbacks, and returns an event code, CloseWindowEvent for a close request
@@ -49,6 +50,10 @@ bool CloseRequestPending();
 using TimerCallback = void (*)(void* window, uint32_t message, uintptr_t timerId, uint32_t time);
 bool SetTimer(void* window, uintptr_t timerId, uint32_t periodMs, TimerCallback callback);
 void KillTimer(void* window, uintptr_t timerId);
+
+// Whether the desktop may blank the screen or start its screensaver while the
+// program runs. It may from the start; SDL alone would hold it off throughout.
+void AllowScreenSaver(bool allowed);
 
 // A modal box with an OK button. False when it could not be shown.
 bool ShowAlert(const std::string& title, const std::string& text);

@@ -187,6 +187,7 @@ bool ReopenDisplayIn(uint8_t screenMode, float scaleX, float scaleY) {
   float previousX = 0, previousY = 0;
   AskedScale(previousX, previousY);
 
+  NoteWindowsDesktop();
   CloseDisplay();
 
   // A scale or mode the screen cannot be opened at (too large a window, say)

@@ -26,6 +26,10 @@ struct FullscreenState {
   // lifts it once, as it was, not once more.
   int32_t openedX, openedY;
   float askedScaleX, askedScaleY;
+  // The desktop the game window was last seen on: a window reopened at
+  // another scale is centred there, and measured against its room, rather
+  // than jump to the first monitor.
+  int desktop;
   // In fullscreen: the desktop it covers, and the window to go back to.
   int32_t desktopX, desktopY, desktopWidth, desktopHeight;
   float windowScaleX, windowScaleY;
@@ -47,12 +51,32 @@ static void LearnWindowFrame() {
   fullscreen.frame = KnownFrame(fullscreen.frame, frame);
 }
 
+// The desktop holding the game window's centre: the one F11 fills. With a
+// window taken fullscreen by the window manager, the desktop it now covers.
+static int WindowsDesktop() {
+  constexpr int MostDesktops = 16;
+  Area desktops[MostDesktops] = {};
+  const int count = std::min(CountDesktops(), MostDesktops);
+  for (int i = 0; i < count; ++i) {
+    Area& d = desktops[i];
+    GetDesktopBounds(i, d.x, d.y, d.width, d.height);  // one unknown stays 0 × 0
+  }
+  Area window{};
+  if (!GetWindowArea(screenState.window, window.x, window.y, window.width, window.height)) return 0;
+  return std::max(0, DisplayHoldingWindow(desktops, count, window));
+}
+
+void NoteWindowsDesktop() {
+  if (screenState.window) fullscreen.desktop = WindowsDesktop();
+}
+
 // The room the game window may take on the desktop it opens on: the usable
 // area less the window's frame (a window whose title bar is off the screen
 // cannot be moved back). False when the desktop cannot say.
 static bool WindowRoom(int32_t& width, int32_t& height) {
   int usableWidth = 0, usableHeight = 0;
-  if (!GetDesktopUsableSize(0, usableWidth, usableHeight)) return false;
+  NoteWindowsDesktop();
+  if (!GetDesktopUsableSize(fullscreen.desktop, usableWidth, usableHeight)) return false;
   LearnWindowFrame();
   RoomForWindow(usableWidth, usableHeight, fullscreen.frame, width, height);
   return true;
@@ -88,7 +112,7 @@ static int OpenGameWindow(int32_t width, int32_t height) {
     fullscreen.placeWindow = false;
     x = fullscreen.windowX;
     y = fullscreen.windowY;
-  } else if (GetDesktopUsableArea(0, x, y, roomWidth, roomHeight)) {
+  } else if (GetDesktopUsableArea(fullscreen.desktop, x, y, roomWidth, roomHeight)) {
     x += CentredOffset(roomWidth, width + frame.left + frame.right);
     y += CentredOffset(roomHeight, height + frame.top + frame.bottom);
   } else {
@@ -125,7 +149,8 @@ void AskedScale(float& scaleX, float& scaleY) {
 static bool EnterFullscreenFrom(bool windowStillPlaced) {
   if (screenState.screenMode != WindowedMode) return true;
   int32_t x = 0, y = 0, width = 0, height = 0;
-  if (!GetDesktopBounds(WindowDesktop(screenState.window), x, y, width, height)) {
+  NoteWindowsDesktop();
+  if (!GetDesktopBounds(fullscreen.desktop, x, y, width, height)) {
     return true;  // no desktop known to fill
   }
   fullscreen.desktopX = x;

@@ -12,6 +12,11 @@ bool ScaleFitsDesktop(float scaleX, float scaleY);
 // The start scale lowered in the Left key's steps until the window fits.
 float FitStartScale(float scale);
 
+// Notes the desktop that holds the game window's centre (a window whose
+// centre is on none, the nearest): a window reopened at another scale opens
+// centred there, and fullscreen covers it. Called before the window closes.
+void NoteWindowsDesktop();
+
 // Opens the hidden window of width × height for screenState's mode: in a
 // window, centred (or back where it was before fullscreen); in fullscreen,
 // covering the desktop remembered. The window number, 0 on failure.

@@ -41,6 +41,32 @@ float LowerScaleToFit(int16_t baseCell, float scale, int32_t roomWidth, int32_t 
   return scale;
 }
 
+// How far `at` lies outside [from, from + length), along one axis.
+static int64_t DistanceOutside(int64_t at, int64_t from, int64_t length) {
+  if (at < from) return from - at;
+  if (at >= from + length) return at - (from + length - 1);
+  return 0;
+}
+
+int DisplayHoldingWindow(const Area* displays, int count, const Area& window) {
+  const int64_t centreX = window.x + window.width / 2;
+  const int64_t centreY = window.y + window.height / 2;
+  int nearest = -1;
+  int64_t nearestDistance = 0;
+  for (int i = 0; i < count; ++i) {
+    const Area& d = displays[i];
+    if (d.width <= 0 || d.height <= 0) continue;
+    const int64_t dx = DistanceOutside(centreX, d.x, d.width);
+    const int64_t dy = DistanceOutside(centreY, d.y, d.height);
+    const int64_t distance = dx * dx + dy * dy;  // 0: the centre is inside
+    if (nearest < 0 || distance < nearestDistance) {
+      nearest = i;
+      nearestDistance = distance;
+    }
+  }
+  return nearest;
+}
+
 WindowFrame KnownFrame(const WindowFrame& learnt, const WindowFrame& measured) {
   // A window just mapped may not have been told its frame yet: all 0 then.
   const bool told = measured.top || measured.left || measured.bottom || measured.right;

@@ -30,6 +30,18 @@ float ScaleDown(float scale);
 // window then still does not fit.
 float LowerScaleToFit(int16_t baseCell, float scale, int32_t roomWidth, int32_t roomHeight);
 
+// A rectangle of the desktop, in the window system's pixels: a display's
+// bounds, or a window's client area.
+struct Area {
+  int32_t x, y, width, height;
+};
+// The display that holds the window's centre, as an index into `displays`.
+// A centre outside all of them (a window dragged mostly off the screens, or
+// its display unplugged) takes the display nearest to it, the first of
+// equally near ones; a display of no size holds nothing. -1 when no display
+// has a size.
+int DisplayHoldingWindow(const Area* displays, int count, const Area& window);
+
 // The frame the window system draws around a window, and the room a window
 // with that frame may take in a desktop's usable area. A frame measured as
 // all 0 is one not known yet: the one learnt before stands.

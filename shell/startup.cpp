@@ -45,7 +45,9 @@ static constexpr const char* Usage =
     "\n"
     "Game controllers: the first connected is player 1's, the second player 2's.\n"
     "D-pad or left stick move and turn (up), A or X turn, Start pauses; in the\n"
-    "menus A activates, B or Back go back.\n";
+    "menus A activates, B or Back go back. A player's controller pulled out\n"
+    "during a game pauses it. SDL_GAMECONTROLLERCONFIG adds mappings for\n"
+    "controllers SDL does not know (see the manual page).\n";
 
 const char* UsageText() { return Usage; }
 

@@ -9,6 +9,7 @@
 #include "menu/menu.h"
 #include "play/effects.h"
 #include "play/keys.h"
+#include "play/player.h"
 #include "render/label.h"
 #include "render/screens.h"
 #include "runtime/clock.h"
@@ -37,6 +38,15 @@ std::string StatisticsText() {
   return text;
 }
 
+// Someone is playing: not in the menus (a paused game), not after the last
+// game over. Only then must the screen stay lit with no key pressed.
+static bool GameBeingPlayed() {
+  if (gameState.mode != Game) return false;
+  for (int i = 0; i < gameState.playerCount; ++i)
+    if (gameState.players[i].alive) return true;
+  return false;
+}
+
 void Tick(void*, uint32_t, uintptr_t, uint32_t) {
   int64_t t0 = ReadClock();
   if (t0 < tickState.nextTickTime) return;
@@ -55,8 +65,12 @@ void Tick(void*, uint32_t, uintptr_t, uint32_t) {
       tickState.logicMs += GameTick();
       tickState.videoMs += AdvanceEffects();
       tickState.videoMs += DrawGameScreen();
-      if (keyBindingTable.bindings[MenuEscape].holdCounter != 0 &&
-          gameState.now > menuState.MenuNextInputTime) {
+      // A player's controller pulled out pauses at once, whatever the
+      // menu's input delay: the poll that finds it gone is the only one
+      // that tells.
+      if ((keyBindingTable.bindings[MenuEscape].holdCounter != 0 &&
+           gameState.now > menuState.MenuNextInputTime) ||
+          PlayerControllerLost()) {
         ShowMainMenu(0);
       }
       break;
@@ -64,6 +78,12 @@ void Tick(void*, uint32_t, uintptr_t, uint32_t) {
       break;
   }
   tickState.ticksCounted += 1;
+
+  // Asked of the desktop only when it changes, whatever changed the mode.
+  if (const bool playing = GameBeingPlayed(); playing != tickState.screenSaverHeldOff) {
+    AllowScreenSaver(!playing);
+    tickState.screenSaverHeldOff = playing;
+  }
 
   if (ReadClock() >= tickState.nextTitleTime) {
     SetTitleText(screenState.window, ProductTitle + StatisticsText());

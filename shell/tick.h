@@ -10,6 +10,9 @@ struct TickState {
   int64_t logicMs;
   int64_t videoMs;
   int64_t nextTitleTime;
+  // The screensaver is held off: a game is being played. The platform starts
+  // with it allowed.
+  bool screenSaverHeldOff;
 };
 
 extern TickState tickState;

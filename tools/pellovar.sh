@@ -21,6 +21,7 @@ GAME_PACKAGES=(
 TEST_PACKAGES=(
   libgtest-dev libbenchmark-dev
   xvfb xauth xdotool x11-utils x11-apps imagemagick python3 openbox
+  xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
   dpkg-dev file desktop-file-utils appstream lintian
   clang libclang-rt-14-dev
 )

@@ -37,6 +37,8 @@ class GamepadKeysTest : public probe::PlatformTest {
     return pad;
   }
   static uint8_t Counter(Action action) { return keyBindingTable.bindings[action].holdCounter; }
+  // The player number the controller shows on its lights.
+  static int Lights(const vpad::Pad& pad) { return SDL_JoystickGetPlayerIndex(pad.joystick); }
 };
 
 constexpr int Button = 0;
@@ -152,6 +154,8 @@ TEST_F(GamepadKeysTest, SlotsFollowPluggingAndUnplugging) {
   PollKeyboard();
   EXPECT_EQ(Counter(P1Left), 2);
   EXPECT_EQ(Counter(P2Right), 2);
+  EXPECT_EQ(Lights(a), 0);
+  EXPECT_EQ(Lights(b), 1);
 
   vpad::Unplug(a);  // in the middle of a held move
   PollKeyboard();
@@ -163,6 +167,8 @@ TEST_F(GamepadKeysTest, SlotsFollowPluggingAndUnplugging) {
   PollKeyboard();
   EXPECT_EQ(Counter(P1Down), 1) << "C takes the free slot of player 1";
   EXPECT_EQ(Counter(P2Down), 0);
+  EXPECT_EQ(Lights(c), 0) << "C shows player 1";
+  EXPECT_EQ(Lights(b), 1);
 
   vpad::Pad d = Plug();  // both slots taken
   vpad::Button(b, SDL_CONTROLLER_BUTTON_DPAD_RIGHT, false);
@@ -172,10 +178,17 @@ TEST_F(GamepadKeysTest, SlotsFollowPluggingAndUnplugging) {
   PollKeyboard();
   EXPECT_EQ(HeldActions(), (std::vector<int>{MenuConfirm, MenuLeft, AnyKey}))
       << "a third controller drives the menus only";
+  EXPECT_EQ(Lights(d), -1) << "and shows no player";
 
   vpad::Unplug(c);  // a slot comes free, but D keeps to the menus
   PollKeyboard();
   EXPECT_EQ(HeldActions(), (std::vector<int>{MenuConfirm, MenuLeft, AnyKey}));
+  EXPECT_EQ(Lights(d), -1);
+  vpad::Pad e = Plug();  // takes player 1's slot, though D came first
+  PollKeyboard();
+  EXPECT_EQ(Lights(e), 0);
+  EXPECT_EQ(Lights(d), -1);
+  EXPECT_EQ(Lights(b), 1);
 
   vpad::Button(d, SDL_CONTROLLER_BUTTON_DPAD_LEFT, false);
   vpad::Button(d, SDL_CONTROLLER_BUTTON_A, false);

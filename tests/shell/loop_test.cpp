@@ -174,4 +174,33 @@ TEST_F(ProgramLoop, FullscreenIsEnteredAndLeftWithItsScaleSizeAndPlace) {
   EXPECT_EQ(caption(), "Scale:" + FixedText(windowed, 2));
 }
 
+// The desktop may blank the screen in the menus, in a paused game and after
+// the game is over; only while someone plays does the game hold it off.
+TEST_F(ProgramLoop, TheScreenSaverIsHeldOffOnlyWhileAGameIsPlayed) {
+  auto press = [this](int16_t key) {
+    while (gameState.now <= menuState.MenuNextInputTime) ASSERT_TRUE(RunOneTick());
+    keyboard.keys[key] = 0x80;
+    ASSERT_TRUE(RunOneTick());
+    keyboard.keys[key] = 0;
+  };
+  ASSERT_TRUE(RunOneTick());
+  EXPECT_TRUE(SDL_IsScreenSaverEnabled()) << "the main menu at start";
+  NewGame("Player1", "");
+  ASSERT_TRUE(RunOneTick());
+  EXPECT_FALSE(SDL_IsScreenSaverEnabled()) << "a game running";
+  press(DIK_ESCAPE);
+  ASSERT_EQ(gameState.mode, Menu);
+  EXPECT_TRUE(SDL_IsScreenSaverEnabled()) << "the game paused";
+  press(DIK_RETURN);  // Continue
+  ASSERT_EQ(gameState.mode, Game);
+  EXPECT_FALSE(SDL_IsScreenSaverEnabled()) << "the game resumed";
+  keyboard.keys[DIK_DOWN] = 0x80;
+  for (int tick = 0; tick < 100000 && gameState.players[0].alive; ++tick) ASSERT_TRUE(RunOneTick());
+  keyboard.keys[DIK_DOWN] = 0;
+  ASSERT_FALSE(gameState.players[0].alive);
+  ASSERT_TRUE(RunOneTick());
+  EXPECT_EQ(gameState.mode, Game);
+  EXPECT_TRUE(SDL_IsScreenSaverEnabled()) << "after game over";
+}
+
 }  // namespace

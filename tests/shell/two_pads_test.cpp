@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 // The whole program on the offscreen driver, a two-player game played to
-// game over on two virtual game controllers, through the real tick.
+// game over on two virtual game controllers, and controllers pulled out in
+// the middle of a game, through the real tick.
 #include <gtest/gtest.h>
 
+#include "menu/menu.h"
 #include "play/player.h"
 #include "shell/state.h"
 #include "tests/support/program.h"
@@ -57,6 +59,60 @@ TEST_F(TwoPadGame, EachControllerSteersItsPlayerToGameOver) {
   EXPECT_FALSE(gameState.players[0].alive) << "after " << ticks << " ticks";
   EXPECT_FALSE(gameState.players[1].alive) << "after " << ticks << " ticks";
   EXPECT_EQ(gameState.mode, Game);
+}
+
+// A controller pulled out in a game: a player still in it loses theirs and
+// the main menu opens as Escape opens it, with Continue back to the game as
+// it stood; any other controller changes nothing.
+TEST_F(TwoPadGame, PullingAPlayersControllerPausesTheGame) {
+  struct Row {
+    const char* pulled;
+    bool twoPlayers;
+    int pad;         // 0 player 1's, 1 player 2's, 2 the menu-only one
+    int overBefore;  // the player whose game is over before the pull, or -1
+    bool pauses;
+  };
+  const Row rows[] = {
+      {"player 1's", true, 0, -1, true},
+      {"player 2's", true, 1, -1, true},
+      {"player 1's, alone in the game", false, 0, -1, true},
+      {"the menu-only one", true, 2, -1, false},
+      {"the second in a one-player game", false, 1, -1, false},
+      {"player 1's after player 1's game over", true, 0, 0, false},
+      {"player 2's after player 1's game over", true, 1, 0, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.pulled);
+    vpad::Pad pads[3] = {vpad::Plug(), vpad::Plug(), vpad::Plug()};
+    NewGame("Player1", row.twoPlayers ? "Player2" : "");
+    ASSERT_TRUE(RunOneTick());  // the game takes the controllers, in order
+    // What the step's game over leaves: the rule reads only this.
+    if (row.overBefore >= 0) gameState.players[row.overBefore].alive = 0;
+
+    vpad::Unplug(pads[row.pad]);
+    ASSERT_TRUE(RunOneTick());
+    ASSERT_EQ(gameState.mode, row.pauses ? Menu : Game);
+    if (row.pauses) {
+      const MenuItem* resume = MapFind(menuState.items, "resume");
+      ASSERT_NE(ListCurrent(menuState.entries), nullptr);
+      EXPECT_EQ(*ListCurrent(menuState.entries), resume) << "the main menu, on Continue";
+      EXPECT_EQ(menuState.MenuNextInputTime, gameState.now + 200);
+      const Figure* figure = gameState.players[row.pad].current;
+      const int64_t fallDue = gameState.players[row.pad].nextFallTime;
+      while (gameState.now <= menuState.MenuNextInputTime) ASSERT_TRUE(RunOneTick());
+      keyboard.keys[DIK_RETURN] = 0x80;
+      ASSERT_TRUE(RunOneTick());
+      keyboard.keys[DIK_RETURN] = 0;
+      EXPECT_EQ(gameState.mode, Game) << "Continue";
+      EXPECT_EQ(gameState.players[row.pad].current, figure);
+      EXPECT_EQ(gameState.players[row.pad].nextFallTime, fallDue);
+    }
+    // Out of the game, so that the controllers left are pulled out harmlessly.
+    ShowMainMenu(0);
+    for (vpad::Pad& pad : pads)
+      if (pad.joystick) vpad::Unplug(pad);
+    ASSERT_TRUE(RunOneTick());
+  }
 }
 
 }  // namespace

@@ -123,4 +123,41 @@ TEST(WindowFit, FullscreenTakesTheLargestCellThatFitsCentred) {
   }
 }
 
+TEST(WindowFit, FullscreenFillsTheDisplayHoldingTheWindowsCentre) {
+  // Two 1920 x 1080 side by side, a 1280 x 1024 on the right with its top
+  // aligned, and one left of the first at negative coordinates.
+  const Area displays[] = {
+      {0, 0, 1920, 1080}, {1920, 0, 1920, 1080}, {3840, 0, 1280, 1024}, {-1280, 56, 1280, 1024}};
+  struct Case {
+    const char* window;
+    Area area;
+    int count;  // of the displays above
+    int display;
+  };
+  const Case cases[] = {
+      {"on the first", {100, 100, 684, 702}, 4, 0},
+      {"on the second", {2300, 100, 684, 702}, 4, 1},
+      {"straddling, centre on the second", {1600, 100, 684, 702}, 4, 1},
+      {"centre on the first's last column", {1577, 100, 684, 702}, 4, 0},
+      {"centre on the second's first column", {1578, 100, 684, 702}, 4, 1},
+      {"on the one left of the first", {-900, 300, 684, 702}, 4, 3},
+      {"centre below the short one: it is nearest", {3800, 700, 684, 702}, 4, 2},
+      {"centre above everything: nearest", {2500, -900, 684, 702}, 4, 1},
+      {"centre far right: nearest", {6000, 100, 684, 702}, 4, 2},
+      {"centre below the first's last column", {1577, 1200, 684, 702}, 2, 0},
+      {"a single display", {5000, 5000, 684, 702}, 1, 0},
+      {"no display", {100, 100, 684, 702}, 0, -1},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(DisplayHoldingWindow(displays, c.count, c.area), c.display) << c.window;
+  }
+  // A display whose size is not known holds nothing, not even a window at
+  // its corner.
+  const Area unknownFirst[] = {{0, 0, 0, 0}, {1920, 0, 1920, 1080}};
+  EXPECT_EQ(DisplayHoldingWindow(unknownFirst, 2, Area{-342, -351, 684, 702}), 1);
+  // Mirrored outputs are one display twice: the first of them.
+  const Area mirrored[] = {{0, 0, 1920, 1080}, {0, 0, 1920, 1080}};
+  EXPECT_EQ(DisplayHoldingWindow(mirrored, 2, Area{100, 100, 684, 702}), 0);
+}
+
 }  // namespace

@@ -94,7 +94,7 @@ bool AnyHeld() {
 struct Tally {
   int64_t gamesStarted, twoPlayerGames, gamesOver, pauses, resumes, scaleChanges;
   int64_t spriteFaults, allocationFaults, reopenFaults, focusLosses;
-  int64_t padsPlugged, padsPulled, padPresses;
+  int64_t padsPlugged, padsPulled, padsPulledInGames, pullPauses, padPresses;
 };
 Tally tally;
 
@@ -243,10 +243,16 @@ void PlayGame() {
 
 // More sockets than player slots, so that some controllers drive the menus
 // only. They steer figures in a game, and are let go of in the menus, where
-// the soak's player steers with the keys towards its goals.
+// the soak's player steers with the keys towards its goals. They are plugged
+// and pulled in games as in the menus.
 constexpr int PadSockets = 3;
 vpad::Pad pads[PadSockets];
 int64_t padHeldUntil[PadSockets];
+// The player numbers the controllers pulled out in this tick showed, while a
+// game was being played: each one still in the game afterwards must find
+// the game paused.
+int pulledPlayers[PadSockets];
+int pulledCount = 0;
 
 void LetGo(const vpad::Pad& pad) {
   for (int button : {SDL_CONTROLLER_BUTTON_DPAD_LEFT, SDL_CONTROLLER_BUTTON_DPAD_RIGHT,
@@ -267,6 +273,10 @@ void PlayControllers() {
       continue;
     }
     if (Chance(4000)) {  // often in the middle of a held move
+      if (gameState.mode == Game) {
+        pulledPlayers[pulledCount++] = SDL_JoystickGetPlayerIndex(pad.joystick);
+        ++tally.padsPulledInGames;
+      }
       vpad::Unplug(pad);
       ++tally.padsPulled;
       continue;
@@ -290,6 +300,30 @@ void PlayControllers() {
 }
 
 // ---- checks -----------------------------------------------------------------------
+
+// Each controller shows the player whose slot it holds, two never the same,
+// and a pulled-out player's controller paused the game they were in; any
+// other controller pulled out left a game going on, unless Escape stopped it.
+void CheckControllers(bool escapeHeld) {
+  bool shown[2] = {};
+  for (const vpad::Pad& pad : pads) {
+    if (!pad.joystick) continue;
+    const int player = SDL_JoystickGetPlayerIndex(pad.joystick);
+    if (player < -1 || player > 1 || (player >= 0 && shown[player]))
+      Fail("a controller shows player number %d", player);
+    if (player >= 0) shown[player] = true;
+  }
+  bool playerLost = false;
+  for (int k = 0; k < pulledCount; ++k) {
+    const int player = pulledPlayers[k];
+    playerLost |= player >= 0 && player < gameState.playerCount && gameState.players[player].alive;
+  }
+  if (playerLost && gameState.mode != Menu) Fail("a player's controller pulled out, the game went on");
+  if (playerLost) ++tally.pullPauses;
+  if (pulledCount > 0 && !playerLost && !escapeHeld && gameState.mode != Game)
+    Fail("a controller of nobody in the game pulled out, and the game stopped");
+  pulledCount = 0;
+}
 
 size_t backgroundBaseline = 0;
 size_t menuLabelBaseline = 0;
@@ -524,10 +558,12 @@ int main(int argc, char** argv) {
     InjectFaults();
     ApplyKeys();
     PlayControllers();
+    const bool escapeHeld = IsHeld(DIK_ESCAPE);
     clockNow += TickPeriod;
     RunOneTick();
 
     CheckFocus();
+    CheckControllers(escapeHeld);
     CheckRegistries(tick % 5000 == 0);
     // A game started in this tick: the reset put the time back to 0.
     if (gameState.now == 0 && gameState.playerCount != 0) {
@@ -555,9 +591,11 @@ int main(int argc, char** argv) {
               static_cast<long long>(tally.allocationFaults),
               static_cast<long long>(tally.reopenFaults), static_cast<long long>(tally.focusLosses),
               largestGrowth);
-  std::printf("soak: controllers: %lld plugged in, %lld pulled out, %lld presses\n",
+  std::printf("soak: controllers: %lld plugged in, %lld pulled out (%lld in games, %lld of them "
+              "pausing), %lld presses\n",
               static_cast<long long>(tally.padsPlugged), static_cast<long long>(tally.padsPulled),
-              static_cast<long long>(tally.padPresses));
+              static_cast<long long>(tally.padsPulledInGames),
+              static_cast<long long>(tally.pullPauses), static_cast<long long>(tally.padPresses));
   Finish();
   return 0;
 }
