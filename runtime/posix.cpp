@@ -44,6 +44,10 @@ const char* MissingDisplayReason(const char* chosenDriver) {
   return "";
 }
 
+void AskFullscreenBeforeShowing(SDL_Window* window) {
+  if (!X11AskFullscreenBeforeShowing(window)) WaylandAskFullscreenBeforeShowing(window);
+}
+
 // ---- presenting: a window is X11's or Wayland's, and each side does
 // nothing for the other's.
 

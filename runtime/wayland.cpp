@@ -72,6 +72,8 @@ struct WaylandState {
   wl_display* display = nullptr;
   wl_shm* shm = nullptr;
   WaylandImage image;
+  SDL_Window* retired = nullptr;  // hidden, to be destroyed with the next
+  bool retiredMayGo = false;      // a frame of a later window was shown
 };
 
 static WaylandState wayland;
@@ -89,6 +91,31 @@ bool IsWaylandWindow(SDL_Window* window) {
   wl_display* display;
   wl_surface* surface;
   return WaylandHandles(window, display, surface);
+}
+
+// SDL 2.26 crashes inside libdecor's configure of a large decorated window
+// shown and then resized to the output. A window SDL is told is fullscreen
+// before it shows it is made fullscreen in the same configure that first
+// sizes it: nothing is resized afterwards.
+bool WaylandAskFullscreenBeforeShowing(SDL_Window* window) {
+  return IsWaylandWindow(window) && SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0;
+}
+
+// SDL 2.26 frees a window while libdecor may still hand events for its
+// frame to it (seen as F11 replaced the game window: read after the window
+// had gone, they crashed the program). A window the program is done with is
+// hidden instead, which takes it off the screen, and destroyed once the
+// compositor has shown a frame of the window after it, or when presenting
+// stops: by then it has said everything about the old one. Until then, one
+// that was fullscreen keeps the compositor's black backdrop, which is why it
+// goes as soon as that.
+bool WaylandDestroyWindow(SDL_Window* window) {
+  if (!IsWaylandWindow(window)) return false;
+  SDL_HideWindow(window);
+  if (wayland.retired) SDL_DestroyWindow(wayland.retired);
+  wayland.retired = window;
+  wayland.retiredMayGo = false;
+  return true;
 }
 
 static void NoteGlobal(void* data, wl_registry* registry, uint32_t name, const char* interface,
@@ -136,6 +163,7 @@ static const wl_buffer_listener BufferListener = {OnRelease};
 static void OnFrameShown(void*, wl_callback* callback, uint32_t) {
   wl_callback_destroy(callback);
   wayland.image.frameCallback = nullptr;
+  wayland.retiredMayGo = wayland.retired != nullptr;
   Commit();
 }
 
@@ -314,6 +342,13 @@ static void Commit() {
 void WaylandPutSharedImage(const SDL_Rect* rects, int count, int left, int top) {
   WaylandImage& s = wayland.image;
   if (!s.window) return;
+  // Here, not as the frame is shown: that is inside SDL's own reading of
+  // the compositor's events.
+  if (wayland.retiredMayGo) {
+    SDL_DestroyWindow(wayland.retired);
+    wayland.retired = nullptr;
+    wayland.retiredMayGo = false;
+  }
   int windowWidth = 0, windowHeight = 0;
   SDL_GetWindowSizeInPixels(s.window, &windowWidth, &windowHeight);
   if (windowWidth <= 0 || windowHeight <= 0) return;
@@ -351,5 +386,6 @@ void WaylandReleaseSharedImage() {
 void WaylandStopSharedPresenting() {
   WaylandReleaseSharedImage();
   if (wayland.shm) wl_shm_destroy(wayland.shm);
+  if (wayland.retired) SDL_DestroyWindow(wayland.retired);
   wayland = WaylandState{};
 }

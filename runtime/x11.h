@@ -14,6 +14,10 @@ typedef struct _XDisplay Display;  // as Xlib declares it, so that this header n
 // window system.
 bool X11Handles(SDL_Window* window, Display*& display, unsigned long& xWindow);
 
+// native.h's AskFullscreenBeforeShowing, through EWMH; false for a window
+// that is not X11's.
+bool X11AskFullscreenBeforeShowing(SDL_Window* window);
+
 // Shared presenting (native.h) through MIT-SHM; false or nothing for a
 // window that is not X11's.
 bool X11PaintMargin(SDL_Window* window, uint32_t pixel, const SDL_Rect* bands, int count);
