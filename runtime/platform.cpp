@@ -55,6 +55,10 @@ static bool TryStart() {
   // this SDL would first open a hidden OpenGL window to decide how to put
   // them there, loading the whole GL stack for nothing.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  // The desktop finds the menu entry, and with it the game's name and icon,
+  // by the window's app id. SDL 2.26 takes it from the environment only; a
+  // value the user set stays.
+  SDL_setenv("SDL_VIDEO_WAYLAND_WMCLASS", PELLOVAR_APP_ID, 0);
 
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
     platform.failure = SDL_GetError();
