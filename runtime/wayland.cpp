@@ -106,9 +106,10 @@ bool WaylandAskFullscreenBeforeShowing(SDL_Window* window) {
 // had gone, they crashed the program). A window the program is done with is
 // hidden instead, which takes it off the screen, and destroyed once the
 // compositor has shown a frame of the window after it, or when presenting
-// stops: by then it has said everything about the old one. Until then, one
-// that was fullscreen keeps the compositor's black backdrop, which is why it
-// goes as soon as that.
+// stops: by then it has said everything about the old one. SDL 2.26 leaves
+// libdecor's frame of a hidden window alive (its toplevel is never
+// destroyed), so a fullscreen window replaced this way still keeps weston's
+// black backdrop over the window after it: open.
 bool WaylandDestroyWindow(SDL_Window* window) {
   if (!IsWaylandWindow(window)) return false;
   SDL_HideWindow(window);
