@@ -70,6 +70,16 @@ static bool TryStart() {
     SDL_Quit();
     return false;
   }
+  // SDL 2.26 has no window surface of its own on Wayland, nor for a desktop
+  // whose pixels it cannot name (X screens of depth 30 or 8: "Unknown window
+  // pixel format"). Where the program's own presenting cannot serve either
+  // (native.h), SDL then makes one through OpenGL, which works at depth 30;
+  // where that fails too, the start-up failure says why. SDL reads this once,
+  // as it makes the first window surface.
+  SDL_DisplayMode desktop{};
+  if (std::strcmp(SDL_GetCurrentVideoDriver(), "wayland") == 0 ||
+      (SDL_GetDesktopDisplayMode(0, &desktop) == 0 && desktop.format == SDL_PIXELFORMAT_UNKNOWN))
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "1");
   return true;
 }
 
