@@ -124,10 +124,9 @@ bool StartPlatform() {
 void StopPlatform() {
   // The screen goes before the windows it draws into.
   ResetScreenService();
+  StopSharedPresenting();
   ResetSpriteService();
   CloseAllAppWindows();
-  // After the windows: Wayland destroys the last of them only here.
-  StopSharedPresenting();
   ResetKeyboardService();
   ResetGamepadService();  // before SDL_Quit, which would leave its controllers dangling
   if (platform.started) {

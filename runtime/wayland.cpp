@@ -110,8 +110,14 @@ bool WaylandAskFullscreenBeforeShowing(SDL_Window* window) {
 // libdecor's frame of a hidden window alive (its toplevel is never
 // destroyed), so a fullscreen window replaced this way still keeps weston's
 // black backdrop over the window after it: open.
+// Once presenting has stopped (the platform is stopping: nothing reads the
+// compositor's events any more), windows go at once.
 bool WaylandDestroyWindow(SDL_Window* window) {
   if (!IsWaylandWindow(window)) return false;
+  if (!wayland.display) {
+    SDL_DestroyWindow(window);
+    return true;
+  }
   SDL_HideWindow(window);
   if (wayland.retired) SDL_DestroyWindow(wayland.retired);
   wayland.retired = window;
