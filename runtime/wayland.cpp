@@ -14,6 +14,10 @@
 // always whole, so nothing is lost, only joined. Both events are on SDL's
 // own queue, so they are read as SDL waits for input, and a frame held back
 // goes out as soon as the compositor is ready for it.
+//
+// SDL 2.26 still loads the OpenGL libraries as it makes any Wayland window
+// (it makes each an OpenGL one: EGL, Mesa's software driver, 60 MB resident
+// more than on X11); nothing is ever drawn with them.
 #include "runtime/wayland.h"
 
 #include <SDL.h>
@@ -243,6 +247,7 @@ bool WaylandBindSharedImage(SDL_Window* window, int width, int height, uint32_t*
   if (!TryToAllocate([&] {
         s.frame.assign(static_cast<size_t>(width) * height, 0);
         s.damage.reserve(StaleRectsKept);
+        s.marginBands.reserve(4);  // the screen's four bands
         for (WaylandBuffer& b : s.buffers) b.stale.reserve(StaleRectsKept);
       })) {
     WaylandReleaseSharedImage();
@@ -310,14 +315,14 @@ static void Commit() {
   // would be refused when SDL shows the window. A hidden window's frames
   // wait for it to be shown.
   if (!(SDL_GetWindowFlags(s.window) & SDL_WINDOW_SHOWN)) return;
-  WaylandBuffer* free = nullptr;
+  WaylandBuffer* ready = nullptr;
   for (WaylandBuffer& b : s.buffers)
     if (!b.busy) {
-      free = &b;
+      ready = &b;
       break;
     }
-  if (!free) return;
-  WaylandBuffer& b = *free;
+  if (!ready) return;
+  WaylandBuffer& b = *ready;
   bool whole = s.damageWhole;
   if (b.marginVersion != s.marginVersion) {
     PaintBufferMargin(b);
