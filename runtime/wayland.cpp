@@ -82,6 +82,8 @@ struct WaylandState {
 
 static WaylandState wayland;
 
+static void Damage(wl_surface* surface, int x, int y, int w, int h);
+
 static bool WaylandHandles(SDL_Window* window, wl_display*& display, wl_surface*& surface) {
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
@@ -105,15 +107,52 @@ bool WaylandAskFullscreenBeforeShowing(SDL_Window* window) {
   return IsWaylandWindow(window) && SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0;
 }
 
+// One pixel of the compositor's shared memory, for a surface that must be
+// shown with something; null where it cannot be made.
+static wl_buffer* OnePixel() {
+  const int fd = memfd_create("pellovar-pixel", MFD_CLOEXEC);
+  if (fd < 0) return nullptr;
+  wl_buffer* buffer = nullptr;
+  if (ftruncate(fd, 4) == 0) {
+    if (wl_shm_pool* pool = wl_shm_create_pool(wayland.shm, fd, 4)) {
+      buffer = wl_shm_pool_create_buffer(pool, 0, 1, 1, 4, WL_SHM_FORMAT_XRGB8888);
+      wl_shm_pool_destroy(pool);
+    }
+  }
+  close(fd);
+  return buffer;
+}
+
+// A fullscreen window kept hidden (below) keeps weston's black backdrop over
+// the desktop, as long as weston still takes it for fullscreen: it takes the
+// window out of fullscreen only with a buffer committed after the change,
+// and the screen's buffers are gone by now. So the window leaves fullscreen
+// first, showing one pixel for the moment before it is hidden.
+static void LeaveFullscreenUnseen(SDL_Window* window) {
+  wl_display* display;
+  wl_surface* surface;
+  wl_buffer* pixel = OnePixel();
+  if (!WaylandHandles(window, display, surface) || !pixel) {
+    if (pixel) wl_buffer_destroy(pixel);
+    return;
+  }
+  SDL_SetWindowFullscreen(window, 0);
+  wl_display_roundtrip(display);  // the compositor's answer, acknowledged by SDL
+  wl_surface_attach(surface, pixel, 0, 0);
+  Damage(surface, 0, 0, 1, 1);
+  wl_surface_commit(surface);
+  wl_display_roundtrip(display);
+  wl_buffer_destroy(pixel);
+}
+
 // SDL 2.26 frees a window while libdecor may still hand events for its
 // frame to it (seen as F11 replaced the game window: read after the window
 // had gone, they crashed the program). A window the program is done with is
 // hidden instead, which takes it off the screen, and destroyed once the
 // compositor has shown a frame of the window after it, or when presenting
-// stops: by then it has said everything about the old one. SDL 2.26 leaves
-// libdecor's frame of a hidden window alive (its toplevel is never
-// destroyed), so a fullscreen window replaced this way still keeps weston's
-// black backdrop over the window after it: open.
+// stops: by then it has said everything about the old one. (SDL 2.26 leaves
+// libdecor's frame of a hidden window alive, its toplevel never destroyed:
+// hence LeaveFullscreenUnseen.)
 // Once presenting has stopped (the platform is stopping: nothing reads the
 // compositor's events any more), windows go at once.
 bool WaylandDestroyWindow(SDL_Window* window) {
@@ -122,6 +161,7 @@ bool WaylandDestroyWindow(SDL_Window* window) {
     SDL_DestroyWindow(window);
     return true;
   }
+  if (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) LeaveFullscreenUnseen(window);
   SDL_HideWindow(window);
   if (wayland.retired) SDL_DestroyWindow(wayland.retired);
   wayland.retired = window;
