@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
 // What the runtime asks of the window system beyond SDL: one contract, built
-// once per platform (runtime/x11*.cpp on Linux, runtime/win32.cpp on
+// once per platform (runtime/x11*.cpp, wayland.cpp and posix.cpp on Linux,
+// where posix.cpp asks X11 or Wayland by the window; runtime/win32.cpp on
 // Windows), so that window.cpp, screen.cpp and platform.cpp are plain SDL and
 // read the same everywhere. Where the window system at hand has nothing to
-// offer (Wayland, the offscreen driver), a procedure answers false or does
-// nothing, and the runtime goes through SDL alone. Nothing outside runtime/
-// includes this header.
+// offer (the offscreen driver, much of it on Wayland), a procedure answers
+// false or does nothing, and the runtime goes through SDL alone. Nothing
+// outside runtime/ includes this header.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -89,7 +90,8 @@ bool PaintMarginByWindowSystem(SDL_Window* window, uint32_t pixel, const SDL_Rec
 
 // Memory of width × height x8r8g8b8 pixels (pitch bytes a row) that the
 // window system reads straight into the window, without a round trip a frame
-// (X11: MIT-SHM on a local server with a visual of that layout). False, and
+// (X11: MIT-SHM on a local server with a visual of that layout; Wayland: the
+// program's own memory, copied into the compositor's shared buffers as put). False, and
 // nothing held, where there is none: SDL's window surface serves. One image
 // at a time: binding another releases the first.
 bool BindSharedImage(SDL_Window* window, int width, int height, uint32_t*& pixels, int& pitch);

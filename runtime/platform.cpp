@@ -58,6 +58,10 @@ static bool TryStart() {
   // SDL would keep the screensaver off for as long as the program runs; the
   // game holds it off only while someone plays (AllowScreenSaver).
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+  // The desktop finds the menu entry, and with it the game's name and icon,
+  // by the window's app id. SDL 2.26 takes it from the environment only; a
+  // value the user set stays.
+  SDL_setenv("SDL_VIDEO_WAYLAND_WMCLASS", PELLOVAR_APP_ID, 0);
 
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
     platform.failure = SDL_GetError();
@@ -69,6 +73,16 @@ static bool TryStart() {
     SDL_Quit();
     return false;
   }
+  // SDL 2.26 has no window surface of its own on Wayland, nor for a desktop
+  // whose pixels it cannot name (X screens of depth 30 or 8: "Unknown window
+  // pixel format"). Where the program's own presenting cannot serve either
+  // (native.h), SDL then makes one through OpenGL, which works at depth 30;
+  // where that fails too, the start-up failure says why. SDL reads this once,
+  // as it makes the first window surface.
+  SDL_DisplayMode desktop{};
+  if (std::strcmp(SDL_GetCurrentVideoDriver(), "wayland") == 0 ||
+      (SDL_GetDesktopDisplayMode(0, &desktop) == 0 && desktop.format == SDL_PIXELFORMAT_UNKNOWN))
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "1");
   return true;
 }
 

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // runtime/native.h's parts that are the Linux desktop's, not X11's: which
-// drivers show a window, the signals that end the program, and a new window
-// surface's pages taken in.
+// drivers show a window, the signals that end the program, presenting
+// through whichever window system the window is on (X11 first, then
+// Wayland), and a new window surface's pages taken in.
 #include <SDL.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -14,6 +15,8 @@
 #include <thread>
 
 #include "runtime/native.h"
+#include "runtime/wayland.h"
+#include "runtime/x11.h"
 
 // libwayland looks for a Wayland display named relatively (WAYLAND_DISPLAY, or
 // wayland-0 when that is unset) in XDG_RUNTIME_DIR. Without that folder the
@@ -43,6 +46,42 @@ const char* MissingDisplayReason(const char* chosenDriver) {
   if (std::strcmp(chosenDriver, "wayland") == 0 && !WaylandReachable())
     return " (XDG_RUNTIME_DIR unset: no Wayland display can be found)";
   return "";
+}
+
+void AskFullscreenBeforeShowing(SDL_Window* window) {
+  if (!X11AskFullscreenBeforeShowing(window)) WaylandAskFullscreenBeforeShowing(window);
+}
+
+// ---- presenting: a window is X11's or Wayland's, and each side does
+// nothing for the other's.
+
+bool PaintMarginByWindowSystem(SDL_Window* window, uint32_t pixel, const SDL_Rect* bands, int count) {
+  return X11PaintMargin(window, pixel, bands, count) || WaylandPaintMargin(window, pixel, bands, count);
+}
+
+bool BindSharedImage(SDL_Window* window, int width, int height, uint32_t*& pixels, int& pitch) {
+  ReleaseSharedImage();
+  return X11BindSharedImage(window, width, height, pixels, pitch) ||
+         WaylandBindSharedImage(window, width, height, pixels, pitch);
+}
+
+void PutSharedImage(const SDL_Rect* rects, int count, int left, int top) {
+  X11PutSharedImage(rects, count, left, top);
+  WaylandPutSharedImage(rects, count, left, top);
+}
+
+// Wayland's frame is the program's own memory, copied into the compositor's
+// buffers as it is put: there is nothing to wait for.
+void AwaitSharedPut() { X11AwaitSharedPut(); }
+
+void ReleaseSharedImage() {
+  X11ReleaseSharedImage();
+  WaylandReleaseSharedImage();
+}
+
+void StopSharedPresenting() {
+  X11StopSharedPresenting();
+  WaylandStopSharedPresenting();
 }
 
 // A hang-up (the terminal or session going away), an interrupt (Ctrl+C) and a

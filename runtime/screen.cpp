@@ -19,6 +19,7 @@
 #include <cmath>
 #include <numbers>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "runtime/colour.h"
@@ -135,6 +136,8 @@ struct ScreenLasting {
   // own is filled with it, as it always was.
   uint32_t clearColour = 0;  // x8r8g8b8
   uint32_t marginColour = 0;  // red in the low byte
+  // Why the last screen found no window pixels, for the start-up failure.
+  std::string failure;
 };
 
 static OpenScreenState screen;
@@ -251,7 +254,9 @@ static bool MakeScreen(SDL_Window* window, int left, int top, int width, int hei
   screen.width = width;
   screen.height = height;
   screen.shared = BindSharedImage(window, width, height, screen.sharedPixels, screen.sharedPitch);
-  return BindFrame(WindowSurface());
+  SDL_Surface* surface = WindowSurface();
+  lasting.failure = screen.shared || surface ? "" : SDL_GetError();
+  return BindFrame(surface);
 }
 
 int OpenGlScreen(void* nativeWindow, int x, int y, int width, int height, int stretch,
@@ -273,6 +278,8 @@ int OpenGlScreen(void* nativeWindow, int x, int y, int width, int height, int st
 }
 
 void CloseGlScreen() { ReleaseScreen(); }
+
+const char* ScreenFailure() { return lasting.failure.c_str(); }
 
 void ResetScreenService() {
   ReleaseScreen();

@@ -14,6 +14,9 @@ int StartSpriteService();  // nonzero on success; called before every screen ope
 // involved: frames are composed in main memory.
 int OpenGlScreen(void* nativeWindow, int x, int y, int width, int height, int stretch,
                  int rightOffset, int bottomOffset, int flipMode);
+// Why the last OpenGlScreen failed to reach the window, in SDL's words;
+// empty when it did not fail that way.
+const char* ScreenFailure();
 void CloseGlScreen();  // frees every sprite; sprite numbers become invalid
 void SetFlipRateLimit(int fps);  // 0: none
 // The colour (red in the low byte) of the window around a screen smaller than

@@ -9,7 +9,6 @@
 // puts go over a connection of their own that nothing waits on: the event
 // lies in its socket until the next frame is about to be written, and is
 // read then without sleeping.
-#include "runtime/native.h"
 #include "runtime/x11.h"
 
 #include <SDL.h>
@@ -20,7 +19,7 @@
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
-// The image of the open screen. ReleaseSharedImage gives it back and starts
+// The image of the open screen. X11ReleaseSharedImage gives it back and starts
 // the record afresh in one statement.
 struct SharedImage {
   Window window = 0;
@@ -53,7 +52,7 @@ bool X11Handles(SDL_Window* window, Display*& display, Window& xWindow) {
   return true;
 }
 
-bool PaintMarginByWindowSystem(SDL_Window* window, uint32_t pixel, const SDL_Rect* bands, int count) {
+bool X11PaintMargin(SDL_Window* window, uint32_t pixel, const SDL_Rect* bands, int count) {
   Display* display;
   Window xWindow;
   if (!X11Handles(window, display, xWindow)) return false;
@@ -113,8 +112,8 @@ static Visual* FrameVisual(Display* sdlDisplay, Window xWindow) {
   return fits ? visual : nullptr;
 }
 
-bool BindSharedImage(SDL_Window* window, int width, int height, uint32_t*& pixels, int& pitch) {
-  ReleaseSharedImage();
+bool X11BindSharedImage(SDL_Window* window, int width, int height, uint32_t*& pixels, int& pitch) {
+  X11ReleaseSharedImage();
   Display* sdlDisplay;
   Window xWindow;
   if (width <= 0 || height <= 0 || !X11Handles(window, sdlDisplay, xWindow) || !Connect(sdlDisplay))
@@ -124,7 +123,7 @@ bool BindSharedImage(SDL_Window* window, int width, int height, uint32_t*& pixel
   SharedImage& s = x11.shared;
   s.image = XShmCreateImage(x11.connection, visual, 24, ZPixmap, nullptr, &s.segment, width, height);
   if (!s.image || s.image->bits_per_pixel != 32) {
-    ReleaseSharedImage();
+    X11ReleaseSharedImage();
     return false;
   }
   // Only the program's own user may touch the frame; the server is told
@@ -132,7 +131,7 @@ bool BindSharedImage(SDL_Window* window, int width, int height, uint32_t*& pixel
   s.segment.shmid = shmget(IPC_PRIVATE, static_cast<size_t>(s.image->bytes_per_line) * height,
                            IPC_CREAT | 0600);
   if (s.segment.shmid < 0) {
-    ReleaseSharedImage();
+    X11ReleaseSharedImage();
     return false;
   }
   void* memory = shmat(s.segment.shmid, nullptr, 0);
@@ -143,7 +142,7 @@ bool BindSharedImage(SDL_Window* window, int width, int height, uint32_t*& pixel
   // both let go, however the program ends.
   shmctl(s.segment.shmid, IPC_RMID, nullptr);
   if (!s.attached) {
-    ReleaseSharedImage();
+    X11ReleaseSharedImage();
     return false;
   }
   XGCValues values{};
@@ -155,7 +154,7 @@ bool BindSharedImage(SDL_Window* window, int width, int height, uint32_t*& pixel
   return true;
 }
 
-void PutSharedImage(const SDL_Rect* rects, int count, int left, int top) {
+void X11PutSharedImage(const SDL_Rect* rects, int count, int left, int top) {
   SharedImage& s = x11.shared;
   if (!s.gc) return;
   int last = count - 1;
@@ -172,7 +171,7 @@ void PutSharedImage(const SDL_Rect* rects, int count, int left, int top) {
   XFlush(x11.connection);
 }
 
-void AwaitSharedPut() {
+void X11AwaitSharedPut() {
   SharedImage& s = x11.shared;
   if (!s.lastPut) return;
   // Every event and error read moves LastKnownRequestProcessed on; a
@@ -184,10 +183,10 @@ void AwaitSharedPut() {
   s.lastPut = 0;
 }
 
-void ReleaseSharedImage() {
+void X11ReleaseSharedImage() {
   SharedImage& s = x11.shared;
   // A put still on its way when the window goes would be an error.
-  AwaitSharedPut();
+  X11AwaitSharedPut();
   if (s.gc) XFreeGC(x11.connection, s.gc);
   if (s.attached) XShmDetach(x11.connection, &s.segment);
   if (s.image) {
@@ -199,8 +198,8 @@ void ReleaseSharedImage() {
   x11.shared = SharedImage{};
 }
 
-void StopSharedPresenting() {
-  ReleaseSharedImage();
+void X11StopSharedPresenting() {
+  X11ReleaseSharedImage();
   if (x11.connection) XCloseDisplay(x11.connection);
   x11 = X11State{};
 }

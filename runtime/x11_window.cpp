@@ -14,6 +14,7 @@
 #include <algorithm>
 
 #include "runtime/native.h"
+#include "runtime/wayland.h"
 #include "runtime/x11.h"
 
 // What the windows' X11 side keeps: the keys down as the focused window
@@ -65,13 +66,15 @@ void HandleWindowSystemErrors(bool on) {
 }
 
 // SDL 2.26 makes an X colormap for every window and never frees it: one
-// more with each scale change and F11. It goes with its window here.
+// more with each scale change and F11. It goes with its window here. A
+// Wayland window goes Wayland's way (wayland.h).
 void DestroySdlWindow(SDL_Window* window) {
   Display* display;
   Window xWindow;
   XWindowAttributes attributes{};
   const bool x11 = X11Handles(window, display, xWindow) &&
                    XGetWindowAttributes(display, xWindow, &attributes) != 0;
+  if (!x11 && WaylandDestroyWindow(window)) return;
   SDL_DestroyWindow(window);
   if (x11 && attributes.colormap != None &&
       attributes.colormap != DefaultColormapOfScreen(attributes.screen)) {
@@ -84,14 +87,15 @@ void DestroySdlWindow(SDL_Window* window) {
 // EWMH has a client do: the window manager takes the window fullscreen as it
 // maps it. Without a window manager nobody reads it, and the borderless
 // window covering the desktop is all there is to fullscreen.
-void AskFullscreenBeforeShowing(SDL_Window* window) {
+bool X11AskFullscreenBeforeShowing(SDL_Window* window) {
   Display* display;
   Window xWindow;
-  if (!X11Handles(window, display, xWindow)) return;
+  if (!X11Handles(window, display, xWindow)) return false;
   const Atom state = XInternAtom(display, "_NET_WM_STATE", False);
   const Atom fullscreen = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
   XChangeProperty(display, xWindow, state, XA_ATOM, 32, PropModeReplace,
                   reinterpret_cast<const unsigned char*>(&fullscreen), 1);
+  return true;
 }
 
 // Whether the atom list `property` of an X window holds `wanted`.

@@ -11,6 +11,7 @@
 #include "menu/menu.h"
 #include "play/keys.h"
 #include "runtime/clock.h"
+#include "runtime/screen.h"
 #include "runtime/gamepad.h"
 #include "runtime/platform.h"
 #include "runtime/window.h"
@@ -95,6 +96,8 @@ static std::string DescribeVariable(const char* name) {
 void ExitAfterVideoFailure() {
   // Also on standard error: with no display at all the box cannot be shown.
   std::fprintf(stderr, "%s: %s\n", FailureCaption, FailureText);
+  if (ScreenFailure()[0] != '\0')
+    std::fprintf(stderr, "pellovar: the game's picture cannot be put in a window here: %s\n", ScreenFailure());
   if (CountDesktops() > 0) {
     ShowAlert(FailureCaption, FailureText);
   } else if (const char* driver = ChosenVideoDriver()) {

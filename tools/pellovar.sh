@@ -16,11 +16,12 @@ BUILD=${PELLOVAR_BUILD:-build}
 GAME_PACKAGES=(
   g++ cmake ninja-build pkg-config
   libsdl2-dev libcairo2-dev libpixman-1-dev zlib1g-dev libexpat1-dev libx11-dev libxext-dev
+  libwayland-dev
 )
 # What the tests, benchmarks, package check and fuzzing need besides.
 TEST_PACKAGES=(
   libgtest-dev libbenchmark-dev
-  xvfb xauth xdotool x11-utils x11-apps imagemagick python3 openbox
+  xvfb xauth xdotool x11-utils x11-apps imagemagick python3 openbox weston
   xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
   dpkg-dev file desktop-file-utils appstream lintian
   clang libclang-rt-14-dev

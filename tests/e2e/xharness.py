@@ -12,10 +12,10 @@ import time
 
 
 class Display:
-    def __init__(self, width, height):
+    def __init__(self, width, height, depth=24):
         read_fd, write_fd = os.pipe()
         self.server = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", f"{width}x{height}x24",
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", f"{width}x{height}x{depth}",
              "-nolisten", "tcp"],
             pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_fd)

@@ -46,6 +46,23 @@ TEST(Platform, HeadlessWithoutANamedDriverFails) {
 }
 #endif
 
+// The app id a Wayland desktop matches to the menu entry: the entry's own,
+// unless the user chose another.
+TEST(Platform, WaylandAppIdIsTheEntrysUnlessSet) {
+  EnvScope driver("SDL_VIDEODRIVER", "offscreen");
+  const struct {
+    const char* before;
+    const char* expected;
+  } rows[] = {{nullptr, "org.pellovar.Pellovar"}, {"my.own.Id", "my.own.Id"}};
+  for (const auto& row : rows) {
+    EnvScope appId("SDL_VIDEO_WAYLAND_WMCLASS", row.before);
+    ASSERT_TRUE(StartPlatform());
+    const char* now = std::getenv("SDL_VIDEO_WAYLAND_WMCLASS");
+    EXPECT_STREQ(now, row.expected) << "set before: " << (row.before ? row.before : "nothing");
+    StopPlatform();
+  }
+}
+
 TEST(Platform, StopIsSafeTwiceAndStartWorksAgain) {
   EnvScope driver("SDL_VIDEODRIVER", "offscreen");
   for (int round = 0; round < 2; ++round) {
