@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Windows, the window timer and platform start-up, on SDL's offscreen
 // driver. What needs a real X server is in window_xtest.cpp.
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -57,7 +58,8 @@ TEST(Platform, WaylandAppIdIsTheEntrysUnlessSet) {
   for (const auto& row : rows) {
     EnvScope appId("SDL_VIDEO_WAYLAND_WMCLASS", row.before);
     ASSERT_TRUE(StartPlatform());
-    const char* now = std::getenv("SDL_VIDEO_WAYLAND_WMCLASS");
+    // As SDL reads it: on Windows the C library keeps a copy of its own.
+    const char* now = SDL_getenv("SDL_VIDEO_WAYLAND_WMCLASS");
     EXPECT_STREQ(now, row.expected) << "set before: " << (row.before ? row.before : "nothing");
     StopPlatform();
   }
