@@ -50,10 +50,9 @@ def check_on_screen(display, window, screen, what):
 
 
 @contextlib.contextmanager
-def desktop(screen, manager):
-    """An Xvfb of the screen's size with the window manager running (None:
-    without one), both ended afterwards."""
-    display = Display(*screen)
+def managed(display, manager):
+    """The display with the window manager running (None: without one), both
+    ended afterwards."""
     manager_process = start_window_manager(display, manager) if manager else None
     try:
         yield display
@@ -62,6 +61,11 @@ def desktop(screen, manager):
             manager_process.terminate()
             manager_process.wait()
         display.close()
+
+
+def desktop(screen, manager):
+    """An Xvfb of the screen's size, managed as above."""
+    return managed(Display(*screen), manager)
 
 
 def start_window_manager(display, name):

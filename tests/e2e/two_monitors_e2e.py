@@ -15,7 +15,8 @@ import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from xharness import Display, blend, close_to, wait_until  # noqa: E402
-from desktop_fit_e2e import placement, start_window_manager  # noqa: E402
+from desktop_fit_e2e import managed, placement  # noqa: E402
+from fullscreen_e2e import new_window  # noqa: E402
 
 PANEL = blend((168, 185, 168), 192, (187, 204, 187))
 # (x, y, width, height) of each monitor, as xrandr lays them out.
@@ -87,27 +88,12 @@ class TwoMonitors(Display):
 @contextlib.contextmanager
 def two_monitors(manager):
     with tempfile.TemporaryDirectory() as folder:
-        display = TwoMonitors(folder)
-        manager_process = start_window_manager(display, manager) if manager else None
-        try:
+        with managed(TwoMonitors(folder), manager) as display:
             yield display
-        finally:
-            if manager_process:
-                manager_process.terminate()
-                manager_process.wait()
-            display.close()
 
 
 def area(display, window):
     return placement(display, window) + display.window_size(window)
-
-
-def new_window(display, process, old):
-    assert wait_until(lambda: display.find_window(process) != old, timeout=5.0), \
-        "the display was not reopened"
-    window = display.find_window(process)
-    display.focus(window)
-    return window
 
 
 def move_to(display, process, window, x, y):
