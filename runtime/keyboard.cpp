@@ -201,15 +201,18 @@ static bool TakeSnapshot() {
   // SDL lets go of every key when the window with the focus goes, and learns
   // again which are down only once the new one has the focus. Meanwhile the
   // keys held before stay held, and presses that reached either window add
-  // to them.
+  // to them. A key let go meanwhile went to no window of ours, so only the
+  // window system knows: then none is kept, or a tap would act twice, and
+  // those still down come back as the focus arrives.
   const bool handingOver = FocusBeingHandedOver();
   if (!handingOver && !GameWindowHasFocus()) return false;
+  const bool keepHeld = handingOver && !KeyLetGoDuringHandOver();
   int count = 0;
   const Uint8* state = SDL_GetKeyboardState(&count);
   for (int code = 0; code < 256; ++code) {
     SDL_Scancode key = scanTable[code];
     bool down = key != SDL_SCANCODE_UNKNOWN && key < count && state[key];
-    if (handingOver) down = down || (keyboard.snapshot[code] & 0x80) != 0;
+    if (keepHeld) down = down || (keyboard.snapshot[code] & 0x80) != 0;
     keyboard.snapshot[code] = down ? 0x80 : 0;
   }
   return true;

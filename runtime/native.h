@@ -71,6 +71,9 @@ bool IsFullscreenKeyRelease(const SDL_Event& event);
 // window that replaced it, those still down are pressed again for SDL.
 void NoteKeysDown(SDL_Window* window);
 void PressKeysStillDown(SDL_Window* window);
+// Whether one of the keys noted down as the focus went is up now; false
+// where the window system cannot tell.
+bool KeyLetGoSinceHandOver(SDL_Window* window);
 // What the window system sent a window whose id is in `closed` (windows the
 // program has closed since): true for a close request; a key is put back in
 // the queue as sent to `game`.

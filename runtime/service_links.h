@@ -11,6 +11,7 @@ bool GameWindowHasFocus();                   // keyboard focus is on the game wi
 // The program replaced the window that had the keyboard focus a moment ago,
 // and no window has the focus yet: keys held go on being held meanwhile.
 bool FocusBeingHandedOver();
+bool KeyLetGoDuringHandOver();  // one of the keys held as the focus went is up now
 void CloseAllAppWindows();                   // with their timers and queued events
 
 // screen.cpp

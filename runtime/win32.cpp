@@ -60,6 +60,7 @@ bool FullscreenKeyDownNow(SDL_Window*) { return (GetAsyncKeyState(VK_F11) & 0x80
 bool IsFullscreenKeyRelease(const SDL_Event&) { return false; }
 void NoteKeysDown(SDL_Window*) {}
 void PressKeysStillDown(SDL_Window*) {}
+bool KeyLetGoSinceHandOver(SDL_Window*) { return false; }
 bool AnswerClosedWindow(const SDL_Event&, const std::vector<uint64_t>&, SDL_Window*) { return false; }
 // Windows knows a window's frame as soon as it exists, hidden or not.
 bool AskWindowManagerForFrame(SDL_Window* probe, int& top, int& left, int& bottom, int& right) {

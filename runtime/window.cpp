@@ -113,6 +113,8 @@ bool FocusBeingHandedOver() {
   return true;  // SDL has them at its next look
 }
 
+bool KeyLetGoDuringHandOver() { return KeyLetGoSinceHandOver(GameWindow()); }
+
 
 
 

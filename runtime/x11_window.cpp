@@ -202,6 +202,17 @@ void PressKeysStillDown(SDL_Window* window) {
   }
 }
 
+bool KeyLetGoSinceHandOver(SDL_Window* window) {
+  Display* display;
+  Window xWindow;
+  if (!X11Handles(window, display, xWindow)) return false;
+  char down[32];
+  XQueryKeymap(display, down);
+  for (int k = 0; k < 32; ++k)
+    if (x11Windows.keysDownAtHandOver[k] & ~down[k]) return true;
+  return false;
+}
+
 // What the window system sent a window the program has closed since: a
 // close request still ends the game, and a key still reaches the game, put
 // back in the queue as sent to the window that took the closed one's place.

@@ -275,6 +275,24 @@ TEST_F(XWindowTest, AKeyHeldWhileTheWindowIsReplacedStaysHeld) {
   ReleaseKeyboard();
 }
 
+// Let go before the new window has the focus, the key went to no window of
+// ours: kept down, a tap on "Scale:" would step twice.
+TEST_F(XWindowTest, AKeyLetGoWhileTheWindowIsReplacedReadsUp) {
+  Reveal();
+  OpenScreen();
+  ASSERT_TRUE(CreateKeyboardDevice());
+  FocusGameWindow();
+  RunCommand("xdotool keydown Left");
+  ASSERT_TRUE(PumpUntil([] { return ReadKeyboardState() && IsKeyDown(DIK_LEFT); }));
+  CloseAppWindow(window);
+  RunCommand("xdotool keyup Left");
+  window = OpenAppWindow(AnyWindow, 0, 0, GameW, GameH, ProductTitle, WindowCentred);
+  ASSERT_NE(window, 0);
+  OpenScreen();
+  EXPECT_FALSE(ReadKeyboardState() && IsKeyDown(DIK_LEFT));
+  ReleaseKeyboard();
+}
+
 TEST_F(XWindowTest, WaitEventOnAQuietQueueReturnsZero) {
   Reveal();
   // Mapping the window sends a burst of events; wait for ten quiet polls in a row.
