@@ -194,7 +194,11 @@ void X11ReleaseSharedImage() {
     XDestroyImage(s.image);
   }
   if (s.segment.shmaddr) shmdt(s.segment.shmaddr);
-  if (x11.connection) XFlush(x11.connection);
+  // The window may go next, through SDL's connection, which the server may
+  // read before this one: a GC still on its way to a window gone by then is
+  // an error that ends the program. So all sent here is done first.
+  if (x11.connection && s.gc) XSync(x11.connection, False);
+  else if (x11.connection) XFlush(x11.connection);
   x11.shared = SharedImage{};
 }
 

@@ -293,6 +293,20 @@ TEST_F(XWindowTest, AKeyLetGoWhileTheWindowIsReplacedReadsUp) {
   ReleaseKeyboard();
 }
 
+// The screen presents through a second connection to the server, which
+// need not read it before SDL's: closed before its first frame, a screen's
+// requests could reach the server after its window was gone, and Xlib ends
+// the program on the error.
+TEST_F(XWindowTest, ScreensClosedBeforeTheirFirstFrameLeaveNoError) {
+  Reveal();
+  for (int k = 0; k < 50; ++k) {
+    OpenScreen();
+    CloseAppWindow(window);
+    window = OpenAppWindow(AnyWindow, 0, 0, GameW, GameH, ProductTitle, WindowCentred);
+    ASSERT_NE(window, 0);
+  }
+}
+
 TEST_F(XWindowTest, WaitEventOnAQuietQueueReturnsZero) {
   Reveal();
   // Mapping the window sends a burst of events; wait for ten quiet polls in a row.
