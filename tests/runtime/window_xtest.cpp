@@ -148,6 +148,25 @@ class XWindowTest : public testing::Test {
     XSync(display, False);
   }
 
+  // As a scale change does it: the window closed and another opened, with
+  // whatever `meanwhile` does between the two.
+  void ReplaceWindow(const std::function<void()>& meanwhile = {}) {
+    CloseAppWindow(window);
+    if (meanwhile) meanwhile();
+    window = OpenAppWindow(AnyWindow, 0, 0, GameW, GameH, ProductTitle, WindowCentred);
+    ASSERT_NE(window, 0);
+  }
+
+  // Left held down on a shown game window with a screen, read as down.
+  void HoldLeft() {
+    Reveal();
+    OpenScreen();
+    ASSERT_TRUE(CreateKeyboardDevice());
+    FocusGameWindow();
+    RunCommand("xdotool keydown Left");
+    ASSERT_TRUE(PumpUntil([] { return ReadKeyboardState() && IsKeyDown(DIK_LEFT); }));
+  }
+
   void FocusGameWindow() {
     std::string output = RunCommand("xdotool windowfocus --sync " + std::to_string(xid));
     ASSERT_EQ(output, "") << "xdotool windowfocus";
@@ -207,9 +226,7 @@ TEST_F(XWindowTest, ACloseRequestOutlivesTheWindowItWasFor) {
   RequestClose();
   for (int k = 0; k < 400 && !CloseRequestPending(); ++k) usleep(5000);
   ASSERT_TRUE(CloseRequestPending()) << "the request never reached SDL's queue";
-  CloseAppWindow(window);
-  window = OpenAppWindow(AnyWindow, 0, 0, GameW, GameH, ProductTitle, WindowCentred);
-  ASSERT_NE(window, 0);
+  ReplaceWindow();
   EXPECT_TRUE(CloseRequestPending());
   EXPECT_EQ(WaitEvent(0), CloseWindowEvent);
   EXPECT_FALSE(CloseRequestPending()) << "the request counts once";
@@ -231,9 +248,7 @@ TEST_F(XWindowTest, WhatWasSentToAReplacedWindowStillCounts) {
   XSendEvent(display, xid, False, NoEventMask, &key);
   RequestClose();
   XSync(display, False);
-  CloseAppWindow(window);
-  window = OpenAppWindow(AnyWindow, 0, 0, GameW, GameH, ProductTitle, WindowCentred);
-  ASSERT_NE(window, 0);
+  ReplaceWindow();
   OpenScreen();
   std::vector<int> codes{0};
   for (int k = 0; k < 100 && codes.back() != CloseWindowEvent; ++k) codes.push_back(WaitEvent(5));
@@ -253,15 +268,8 @@ TEST_F(XWindowTest, WhatWasSentToAReplacedWindowStillCounts) {
 }
 
 TEST_F(XWindowTest, AKeyHeldWhileTheWindowIsReplacedStaysHeld) {
-  Reveal();
-  OpenScreen();
-  ASSERT_TRUE(CreateKeyboardDevice());
-  FocusGameWindow();
-  RunCommand("xdotool keydown Left");
-  ASSERT_TRUE(PumpUntil([] { return ReadKeyboardState() && IsKeyDown(DIK_LEFT); }));
-  CloseAppWindow(window);
-  window = OpenAppWindow(AnyWindow, 0, 0, GameW, GameH, ProductTitle, WindowCentred);
-  ASSERT_NE(window, 0);
+  HoldLeft();
+  ReplaceWindow();
   OpenScreen();
   bool held = true;
   for (int k = 0; k < 20; ++k) {
@@ -278,16 +286,8 @@ TEST_F(XWindowTest, AKeyHeldWhileTheWindowIsReplacedStaysHeld) {
 // Let go before the new window has the focus, the key went to no window of
 // ours: kept down, a tap on "Scale:" would step twice.
 TEST_F(XWindowTest, AKeyLetGoWhileTheWindowIsReplacedReadsUp) {
-  Reveal();
-  OpenScreen();
-  ASSERT_TRUE(CreateKeyboardDevice());
-  FocusGameWindow();
-  RunCommand("xdotool keydown Left");
-  ASSERT_TRUE(PumpUntil([] { return ReadKeyboardState() && IsKeyDown(DIK_LEFT); }));
-  CloseAppWindow(window);
-  RunCommand("xdotool keyup Left");
-  window = OpenAppWindow(AnyWindow, 0, 0, GameW, GameH, ProductTitle, WindowCentred);
-  ASSERT_NE(window, 0);
+  HoldLeft();
+  ReplaceWindow([] { RunCommand("xdotool keyup Left"); });
   OpenScreen();
   EXPECT_FALSE(ReadKeyboardState() && IsKeyDown(DIK_LEFT));
   ReleaseKeyboard();
@@ -301,9 +301,7 @@ TEST_F(XWindowTest, ScreensClosedBeforeTheirFirstFrameLeaveNoError) {
   Reveal();
   for (int k = 0; k < 50; ++k) {
     OpenScreen();
-    CloseAppWindow(window);
-    window = OpenAppWindow(AnyWindow, 0, 0, GameW, GameH, ProductTitle, WindowCentred);
-    ASSERT_NE(window, 0);
+    ReplaceWindow();
   }
 }
 
